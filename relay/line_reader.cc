@@ -1,0 +1,84 @@
+#include "relay/line_reader.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Refills the empty read-ahead buffer; false when the connection ended.
+bool refill(LineReader* reader) {
+    long got = netRecv(reader->sock, reader->pending, sizeof reader->pending);
+    if (got <= 0) {
+        if (got < 0) {
+            std::printf("Error in recvLine()\n");
+        }
+        reader->ended = true;
+        return false;
+    }
+    reader->start = 0;
+    reader->end = static_cast<std::size_t>(got);
+    return true;
+}
+
+}  // namespace
+
+void startLineReader(LineReader* reader, NetSocket sock) {
+    reader->sock = sock;
+    reader->start = 0;
+    reader->end = 0;
+    reader->ended = false;
+    reader->cut = false;
+    reader->continued = false;
+}
+
+char* recvLine(LineReader* reader, char* buffer, std::size_t size) {
+    std::size_t count = 0;
+    bool afterCut = reader->cut;
+    bool complete = false;
+    while (!complete && count < size - 1) {
+        if (reader->start == reader->end && (reader->ended || !refill(reader))) {
+            break;
+        }
+        char byte = reader->pending[reader->start++];
+        if (byte == '\n') {
+            // The line end of a line that was just cut closes it, not a new empty line.
+            if (count == 0 && afterCut) {
+                afterCut = false;
+                continue;
+            }
+            complete = true;
+        } else if (byte != '\r') {
+            buffer[count++] = byte;
+        }
+    }
+    buffer[count] = '\0';
+    if (count == 0 && !complete) {
+        reader->cut = false;
+        return nullptr;
+    }
+    reader->continued = afterCut;
+    reader->cut = !complete && count == size - 1;
+    return buffer;
+}
+
+bool lineBuffered(const LineReader* reader, std::size_t size) {
+    const char* next = reader->pending + reader->start;
+    const char* stop = reader->pending + reader->end;
+    if (reader->cut) {
+        // The line end that closes a cut line yields no line of its own.
+        while (next < stop && *next == '\r') {
+            ++next;
+        }
+        if (next < stop && *next == '\n') {
+            ++next;
+        }
+    }
+    if (std::memchr(next, '\n', stop - next) != nullptr) {
+        return true;
+    }
+    std::size_t characters = 0;
+    for (; next < stop && characters < size - 1; ++next) {
+        characters += *next != '\r';
+    }
+    return characters == size - 1;
+}

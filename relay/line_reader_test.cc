@@ -1,0 +1,149 @@
+#include "relay/line_reader.h"
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// A connected pair: the reader reads one end, the test writes the other.
+struct SocketPair {
+    int reading;
+    int writing;
+    SocketPair() {
+        int ends[2];
+        EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+        reading = ends[0];
+        writing = ends[1];
+    }
+    ~SocketPair() {
+        close(reading);
+        if (writing >= 0) {
+            close(writing);
+        }
+    }
+    void write(const std::string& bytes) {
+        ASSERT_EQ(::write(writing, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+    void closeWriting() {
+        close(writing);
+        writing = -1;
+    }
+};
+
+struct Piece {
+    std::string text;
+    bool continued;
+    bool operator==(const Piece& other) const {
+        return text == other.text && continued == other.continued;
+    }
+};
+
+std::ostream& operator<<(std::ostream& out, const Piece& piece) {
+    return out << '"' << piece.text << '"' << (piece.continued ? " (continued)" : "");
+}
+
+// Every line recvLine returns for bytes that are followed by the peer closing.
+std::vector<Piece> readAll(const std::string& bytes, std::size_t size) {
+    SocketPair pair;
+    pair.write(bytes);
+    pair.closeWriting();
+    static LineReader reader;
+    startLineReader(&reader, pair.reading);
+    std::vector<Piece> lines;
+    std::vector<char> buffer(size);
+    while (recvLine(&reader, buffer.data(), size) != nullptr) {
+        lines.push_back({buffer.data(), reader.continued});
+    }
+    return lines;
+}
+
+struct FramingCase {
+    const char* name;
+    std::string bytes;
+    std::size_t size;
+    std::vector<Piece> lines;
+};
+
+const FramingCase FRAMING_CASES[] = {
+    {"CR before CR LF", "abc\r\r\n", 2048, {{"abc", false}}},
+    {"CR inside the line", "a\rbc\n", 2048, {{"abc", false}}},
+    {"LF alone ends a line", "a\nb\n", 2048, {{"a", false}, {"b", false}}},
+    {"empty lines", "\r\n\n", 2048, {{"", false}, {"", false}}},
+    {"pipelined commands",
+     "USER a\r\nPASS b\r\nSTAT\r\n",
+     2048,
+     {{"USER a", false}, {"PASS b", false}, {"STAT", false}}},
+    {"unfinished last line", "+OK\r\nhalf", 2048, {{"+OK", false}, {"half", false}}},
+    {"nothing at all", "", 2048, {}},
+    {"only CRs", "\r\r", 2048, {}},
+    {"long line in pieces",
+     "abcdefg\r\nx\r\n",
+     4,
+     {{"abc", false}, {"def", true}, {"g", true}, {"x", false}}},
+    {"exact fit makes no empty piece",
+     "abc\r\n\r\nxyzuvw\r\n",
+     4,
+     {{"abc", false}, {"", false}, {"xyz", false}, {"uvw", true}}},
+    {"CRs between the cut and its LF", "abc\r\r\nd\n", 4, {{"abc", false}, {"d", false}}},
+    {"cut at the very end", "abc", 4, {{"abc", false}}},
+    {"piece that reads as the end",
+     "abc.\r\n.\r\n",
+     4,
+     {{"abc", false}, {".", true}, {".", false}}},
+};
+
+TEST(RecvLine, FramesLinesAsTheProtocolSends) {
+    for (const FramingCase& c : FRAMING_CASES) {
+        EXPECT_EQ(readAll(c.bytes, c.size), c.lines) << c.name;
+    }
+}
+
+TEST(RecvLine, LineOfTheFullBufferSizeComesAlone) {
+    std::string full(LINE_BUFFER_SIZE - 1, 'x');
+    EXPECT_EQ(readAll(full + "\r\n.\r\n", LINE_BUFFER_SIZE),
+              (std::vector<Piece>{{full, false}, {".", false}}));
+    EXPECT_EQ(readAll(full + full + "\r\n", LINE_BUFFER_SIZE),
+              (std::vector<Piece>{{full, false}, {full, true}}));
+    EXPECT_EQ(readAll(full + "..\r\n", LINE_BUFFER_SIZE),
+              (std::vector<Piece>{{full, false}, {"..", true}}));
+}
+
+TEST(RecvLine, StoresNulLikeAnyByte) {
+    SocketPair pair;
+    pair.write(std::string("a\0b\r\nc\n", 7));
+    static LineReader reader;
+    startLineReader(&reader, pair.reading);
+    char buffer[16];
+    ASSERT_NE(recvLine(&reader, buffer, sizeof buffer), nullptr);
+    EXPECT_EQ(std::string(buffer, 4), std::string("a\0b\0", 4));
+    ASSERT_NE(recvLine(&reader, buffer, sizeof buffer), nullptr);
+    EXPECT_STREQ(buffer, "c");
+}
+
+struct BufferedCase {
+    const char* bytes;  // all of it arrives before the first line is read
+    bool expected;      // what lineBuffered says after that first line
+};
+
+const BufferedCase BUFFERED_CASES[] = {
+    {"a\nb\n", true},   {"a\nbc", false},     {"a\nbcd", true},    {"a\nb\r\rc", false},
+    {"abc\r\n", false}, {"abc\r\nx\n", true}, {"abc\r\n\n", true},
+};
+
+TEST(LineBuffered, TellsWhetherTheNextLineWouldWaitOnTheNetwork) {
+    for (const BufferedCase& c : BUFFERED_CASES) {
+        SocketPair pair;
+        pair.write(c.bytes);
+        static LineReader reader;
+        startLineReader(&reader, pair.reading);
+        char buffer[4];
+        ASSERT_NE(recvLine(&reader, buffer, sizeof buffer), nullptr);
+        EXPECT_EQ(lineBuffered(&reader, sizeof buffer), c.expected) << c.bytes;
+    }
+}
+
+}  // namespace

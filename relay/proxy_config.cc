@@ -1,0 +1,3 @@
+#include "relay/proxy_config.h"
+
+ProxyConfig proxyConfig;

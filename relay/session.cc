@@ -1,0 +1,129 @@
+#include "relay/session.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "filter/filter.h"
+#include "relay/command_table.h"
+#include "relay/line_reader.h"
+#include "relay/line_writer.h"
+#include "relay/proxy_config.h"
+
+namespace {
+
+const char SERVER_NOT_FOUND[] = "-ERR Server not found";
+const char REFUSED_COMMAND[] = "-ERR I don't understand this command !!!";
+
+// Everything one session holds.
+struct Session {
+    char line[LINE_BUFFER_SIZE];  // the one line buffer, shared by both directions
+    LineReader fromClient;
+    LineReader fromServer;
+    LineWriter toClient;
+    LineWriter toServer;
+};
+
+bool isErrorStatus(const char* status) {
+    return std::strncmp(status, "-ERR", 4) == 0;
+}
+
+// The terminating "." line; a piece of a longer line never is one.
+bool endsBody(const Session* session) {
+    return !session->fromServer.continued && std::strcmp(session->line, ".") == 0;
+}
+
+// Relays body lines up to and including the "." line. Lines are gathered and
+// sent whenever the next one has not arrived yet, so none is held back.
+// False when a connection failed.
+bool relayBody(Session* session, bool filtered) {
+    while (!endsBody(session)) {
+        if (!lineBuffered(&session->fromServer, LINE_BUFFER_SIZE) &&
+            flushLines(&session->toClient) < 0) {
+            return false;
+        }
+        if (recvLine(&session->fromServer, session->line, LINE_BUFFER_SIZE) == nullptr) {
+            flushLines(&session->toClient);
+            return false;
+        }
+        if (filtered) {
+            filterLine(session->line);
+        }
+        // A piece that starts with "." is stuffed, so that the client neither
+        // takes it for the end nor drops its first character.
+        const char* prefix = session->fromServer.continued && session->line[0] == '.' ? "." : "";
+        if (queueLine(&session->toClient, prefix, session->line) < 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Forwards one permitted command and relays its whole response. False when a
+// connection failed.
+bool relayCommand(Session* session, int responseClass) {
+    if (sendLine(&session->toServer, session->line) < 0 ||
+        recvLine(&session->fromServer, session->line, LINE_BUFFER_SIZE) == nullptr ||
+        queueLine(&session->toClient, "", session->line) < 0) {
+        return false;
+    }
+    std::printf("Rx %s\r\n", session->line);
+    bool multiLine = responseClass == RESP_MULTI_FILTERED || responseClass == RESP_MULTI;
+    if (multiLine && !isErrorStatus(session->line) &&
+        !relayBody(session, responseClass == RESP_MULTI_FILTERED)) {
+        return false;
+    }
+    return flushLines(&session->toClient) >= 0;
+}
+
+// The dialogue on a connected server socket, from the greeting to the end.
+void relayDialogue(Session* session) {
+    if (recvLine(&session->fromServer, session->line, LINE_BUFFER_SIZE) == nullptr) {
+        std::printf("outsock rx error");
+        return;
+    }
+    if (sendLine(&session->toClient, session->line) < 0) {
+        return;
+    }
+    for (;;) {
+        if (recvLine(&session->fromClient, session->line, LINE_BUFFER_SIZE) == nullptr) {
+            std::printf("Bye bye\n");
+            return;
+        }
+        std::printf("Tx: %s\r\n", session->line);
+        int responseClass = classifyCommand(session->line);
+        if (responseClass == CMD_UNKNOWN) {
+            if (sendLine(&session->toClient, REFUSED_COMMAND) < 0) {
+                return;
+            }
+        } else if (!relayCommand(session, responseClass)) {
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+void relaySession(NetSocket insock) {
+    // Sessions run one at a time; a quarter megabyte is better kept off the stack.
+    static Session session;
+    std::memset(session.line, 0, sizeof session.line);
+    startLineReader(&session.fromClient, insock);
+    startLineWriter(&session.toClient, insock);
+    NetSocket outsock = netStreamSocket();
+    if (outsock < 0) {
+        std::printf("socket() err\n");
+        sendLine(&session.toClient, SERVER_NOT_FOUND);
+        return;
+    }
+    if (netConnect(outsock, &proxyConfig.remoteAddr) < 0) {
+        std::printf("connect() err\n");
+        sendLine(&session.toClient, SERVER_NOT_FOUND);
+    } else {
+        netNoDelay(insock);
+        netNoDelay(outsock);
+        startLineReader(&session.fromServer, outsock);
+        startLineWriter(&session.toServer, outsock);
+        relayDialogue(&session);
+    }
+    netClose(outsock);
+}
