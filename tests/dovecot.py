@@ -1,0 +1,147 @@
+"""A throwaway Dovecot POP3 server on loopback, with a mailbox of our own.
+
+Nothing of the system's configuration is used or touched: the configuration,
+password file, Maildir, state and log all live in one temporary folder."""
+
+import os
+import pwd
+import grp
+import shutil
+import socket
+import subprocess
+import tempfile
+import time
+
+USER = "alice"
+PASSWORD = "secret"
+
+CONFIG = """\
+base_dir = {root}/run
+state_dir = {root}/state
+log_path = {root}/dovecot.log
+instance_name = vossmarel-test-{port}
+protocols = pop3
+listen = 127.0.0.1
+ssl = no
+disable_plaintext_auth = no
+auth_mechanisms = plain
+mail_location = maildir:~/Maildir
+first_valid_uid = {uid}
+last_valid_uid = 0
+first_valid_gid = {gid}
+default_internal_user = {internal_user}
+default_login_user = {login_user}
+passdb {{
+  driver = passwd-file
+  args = scheme=PLAIN {root}/passwd
+}}
+userdb {{
+  driver = static
+  args = uid={uid} gid={gid} home={root}/home
+}}
+service pop3-login {{
+  chroot =
+  inet_listener pop3 {{
+    address = 127.0.0.1
+    port = {port}
+  }}
+}}
+service anvil {{
+  chroot =
+}}
+service stats {{
+  unix_listener stats-reader {{
+    user = {internal_user}
+  }}
+  unix_listener stats-writer {{
+    user = {internal_user}
+  }}
+}}
+"""
+
+
+def available():
+    return shutil.which("dovecot") is not None and shutil.which("doveadm") is not None
+
+
+def mail_owner():
+    """Dovecot refuses to serve mail as root: as root, mail belongs to nobody."""
+    if os.getuid() != 0:
+        return os.getuid(), os.getgid(), pwd.getpwuid(os.getuid()).pw_name
+    nobody = pwd.getpwnam("nobody")
+    return nobody.pw_uid, nobody.pw_gid, nobody.pw_name
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+class Dovecot:
+    """Serves the given messages (bytes with CR LF line ends) to USER."""
+
+    def __init__(self, messages):
+        self.root = tempfile.mkdtemp(prefix="vossmarel-dovecot-")
+        os.chmod(self.root, 0o755)
+        self.port = free_port()
+        uid, gid, owner = mail_owner()
+        if os.getuid() == 0:
+            internal, login = "dovecot", "dovenull"
+        else:
+            internal = login = owner
+        self.config = os.path.join(self.root, "dovecot.conf")
+        with open(self.config, "w") as out:
+            out.write(CONFIG.format(root=self.root, port=self.port, uid=uid, gid=gid,
+                                    internal_user=internal, login_user=login))
+        with open(os.path.join(self.root, "passwd"), "w") as out:
+            out.write("%s:{PLAIN}%s\n" % (USER, PASSWORD))
+        self._fill_maildir(messages, uid, gid)
+        subprocess.run(["dovecot", "-c", self.config], check=True, timeout=30)
+        self._wait_until_listening()
+
+    def _fill_maildir(self, messages, uid, gid):
+        home = os.path.join(self.root, "home")
+        maildir = os.path.join(home, "Maildir")
+        for sub in ("cur", "new", "tmp"):
+            os.makedirs(os.path.join(maildir, sub))
+        stamp = int(time.time()) - len(messages)
+        for number, message in enumerate(messages):
+            # Maildir keeps LF line ends; Dovecot sends them as CR LF.
+            name = "%d.M%dP1.vossmarel:2," % (stamp + number, number)
+            with open(os.path.join(maildir, "cur", name), "wb") as out:
+                out.write(message.replace(b"\r\n", b"\n"))
+        for folder, subfolders, files in os.walk(home):
+            os.chown(folder, uid, gid)
+            for name in files:
+                os.chown(os.path.join(folder, name), uid, gid)
+
+    def _wait_until_listening(self):
+        deadline = time.monotonic() + 30
+        while True:
+            try:
+                with socket.create_connection(("127.0.0.1", self.port), timeout=5) as probe:
+                    if probe.recv(100).startswith(b"+OK"):
+                        return
+            except OSError:
+                pass
+            if time.monotonic() > deadline:
+                raise RuntimeError("Dovecot did not start; its log:\n" + self.log())
+            time.sleep(0.1)
+
+    def log(self):
+        try:
+            with open(os.path.join(self.root, "dovecot.log")) as log:
+                return log.read()
+        except OSError:
+            return "(no log)"
+
+    def stop(self):
+        subprocess.run(["doveadm", "-c", self.config, "stop"], timeout=30,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # doveadm stop returns before the master has gone; wait for its pid file to go.
+        pid_file = os.path.join(self.root, "run", "master.pid")
+        deadline = time.monotonic() + 15
+        while os.path.exists(pid_file) and time.monotonic() < deadline:
+            time.sleep(0.05)
+        shutil.rmtree(self.root, ignore_errors=True)

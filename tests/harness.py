@@ -1,0 +1,210 @@
+"""Runs the built relay as a process and talks to it over loopback.
+
+VOSSMAREL names the executable; VOSSMAREL_RUNNER, when set, is the command
+that runs it (wine for the Windows build)."""
+
+import os
+import shlex
+import socket
+import subprocess
+import threading
+import time
+
+# Wine needs seconds to start a process; everything else answers at once.
+RUNNER = shlex.split(os.environ.get("VOSSMAREL_RUNNER", ""))
+TIMEOUT = 30.0 if RUNNER else 10.0
+
+BANNER = (b"Vossmarel for Win32 (Version 1.00 beta)\r\n"
+          b"Written By: Quimbrel\r\n"
+          b"WARNING - THIS PROGRAM IS STILL UNDER DEVELOPMENT\r\n\r\n")
+
+USAGE = (b"Usage:\n"
+         b"  VOSSMAREL.EXE <Remote-IP> <Remote-Port> [<Local-IP> <Local-Port>]\n\n"
+         b"Where:\n"
+         b"  <Remote-IP>   : The IP Address of the remote pop3 server.\n"
+         b"  <Remote-Port> : The Port of the pop3 server to connect to.\n"
+         b"  <Local-IP>    : The IP Address of your machine.            (optional)\n"
+         b"  <Local-Port>  : The Port of your machine.                  (optional)\n")
+
+REFUSAL = b"-ERR I don't understand this command !!!\r\n"
+
+
+def relay_command(*arguments):
+    return RUNNER + [os.environ["VOSSMAREL"]] + list(arguments)
+
+
+def relay_environment():
+    environment = dict(os.environ)
+    environment.setdefault("WINEDEBUG", "-all")
+    return environment
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def run_to_exit(*arguments):
+    """Runs the relay to its end: (exit status, standard output, standard error)."""
+    done = subprocess.run(relay_command(*arguments), capture_output=True,
+                          timeout=TIMEOUT * 2, env=relay_environment(), stdin=subprocess.DEVNULL)
+    return done.returncode, done.stdout, done.stderr
+
+
+class Relay:
+    """A relay process listening on 127.0.0.1, with its console collected."""
+
+    def __init__(self, remote_port, remote_host="127.0.0.1", port=None):
+        self.port = port or free_port()
+        self.output = b""
+        self.lock = threading.Condition()
+        self.process = subprocess.Popen(
+            relay_command(remote_host, str(remote_port), "127.0.0.1", str(self.port)),
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
+            env=relay_environment())
+        threading.Thread(target=self._collect, daemon=True).start()
+        self.wait_for_output(BANNER)
+
+    def _collect(self):
+        while True:
+            chunk = self.process.stdout.read1(65536)
+            with self.lock:
+                if not chunk:
+                    self.lock.notify_all()
+                    return
+                self.output += chunk
+                self.lock.notify_all()
+
+    def wait_for_output(self, text, start=0):
+        """Waits until text appears after offset start; returns where it ends."""
+        deadline = time.monotonic() + TIMEOUT
+        with self.lock:
+            while True:
+                found = self.output.find(text, start)
+                if found >= 0:
+                    return found + len(text)
+                left = deadline - time.monotonic()
+                if left <= 0 or self.process.poll() is not None and not self._more_coming():
+                    raise AssertionError("relay never printed %r; it printed %r"
+                                         % (text, self.output[start:]))
+                self.lock.wait(min(left, 0.2))
+
+    def _more_coming(self):
+        return not self.process.stdout.closed and self.process.returncode is None
+
+    def connect(self):
+        """A client connection, retried while the relay is still starting."""
+        deadline = time.monotonic() + TIMEOUT
+        while True:
+            try:
+                client = socket.create_connection(("127.0.0.1", self.port), timeout=TIMEOUT)
+                return Peer(client)
+            except ConnectionRefusedError:
+                if time.monotonic() > deadline or self.process.poll() is not None:
+                    raise
+                time.sleep(0.05)
+
+    def alive(self):
+        return self.process.poll() is None
+
+    def stop(self):
+        self.process.kill()
+        self.process.wait(timeout=TIMEOUT)
+        self.process.stdout.close()
+
+
+class Peer:
+    """One end of a TCP connection, read by lines or by exact byte counts."""
+
+    def __init__(self, sock):
+        self.sock = sock
+        self.sock.settimeout(TIMEOUT)
+        self.pending = b""
+
+    def send(self, data):
+        self.sock.sendall(data)
+
+    def send_line(self, text):
+        self.send(text + b"\r\n")
+
+    def _fill(self):
+        chunk = self.sock.recv(65536)
+        if not chunk:
+            raise EOFError("peer closed with %r unread" % self.pending)
+        self.pending += chunk
+
+    def read_line(self):
+        """The next line with its CR LF removed."""
+        while b"\n" not in self.pending:
+            self._fill()
+        line, self.pending = self.pending.split(b"\n", 1)
+        return line[:-1] if line.endswith(b"\r") else line
+
+    def read_exactly(self, expected):
+        """Reads len(expected) bytes and returns them."""
+        while len(self.pending) < len(expected):
+            self._fill()
+        data, self.pending = self.pending[:len(expected)], self.pending[len(expected):]
+        return data
+
+    def read_to_close(self):
+        """Everything until the peer closes."""
+        try:
+            while True:
+                self._fill()
+        except EOFError:
+            data, self.pending = self.pending, b""
+            return data
+
+    def reset(self):
+        """Closes with a reset instead of an orderly close."""
+        self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\x00\x00\x00\x00\x00\x00\x00")
+        self.sock.close()
+
+    def close(self):
+        self.sock.close()
+
+
+class ScriptedServer:
+    """A POP3 peer on loopback that runs one script per accepted connection."""
+
+    def __init__(self):
+        self.listener = socket.socket()
+        self.listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        self.listener.bind(("127.0.0.1", 0))
+        self.listener.listen(8)
+        self.listener.settimeout(TIMEOUT)
+        self.port = self.listener.getsockname()[1]
+        self.thread = None
+        self.failure = None
+
+    def serve(self, script):
+        """Runs script(peer) on the next connection, in the background."""
+        self.failure = None
+
+        def run():
+            try:
+                conn, _ = self.listener.accept()
+                peer = Peer(conn)
+                try:
+                    script(peer)
+                finally:
+                    if peer.sock.fileno() >= 0:
+                        peer.close()
+            except Exception as error:  # reported by finish()
+                self.failure = error
+
+        self.thread = threading.Thread(target=run, daemon=True)
+        self.thread.start()
+
+    def finish(self):
+        """Waits for the script to end and raises what went wrong in it."""
+        self.thread.join(TIMEOUT)
+        if self.thread.is_alive():
+            raise AssertionError("the server script did not end")
+        if self.failure is not None:
+            raise self.failure
+
+    def close(self):
+        self.listener.close()
