@@ -57,7 +57,7 @@ class Relay:
 
     def __init__(self, remote_port, remote_host="127.0.0.1", port=None):
         self.port = port or free_port()
-        self.output = b""
+        self.output = bytearray()
         self.lock = threading.Condition()
         self.process = subprocess.Popen(
             relay_command(remote_host, str(remote_port), "127.0.0.1", str(self.port)),
@@ -149,11 +149,11 @@ class Peer:
         return data
 
     def read_to_close(self):
-        """Everything until the peer closes."""
+        """Everything until the peer closes or resets the connection."""
         try:
             while True:
                 self._fill()
-        except EOFError:
+        except (EOFError, ConnectionResetError):
             data, self.pending = self.pending, b""
             return data
 
@@ -170,14 +170,19 @@ class ScriptedServer:
     """A POP3 peer on loopback that runs one script per accepted connection."""
 
     def __init__(self):
+        self.port = 0
+        self.listen()
+        self.thread = None
+        self.failure = None
+
+    def listen(self):
+        """Listens on the server's port, a free one the first time."""
         self.listener = socket.socket()
         self.listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        self.listener.bind(("127.0.0.1", 0))
+        self.listener.bind(("127.0.0.1", self.port))
         self.listener.listen(8)
         self.listener.settimeout(TIMEOUT)
         self.port = self.listener.getsockname()[1]
-        self.thread = None
-        self.failure = None
 
     def serve(self, script):
         """Runs script(peer) on the next connection, in the background."""
