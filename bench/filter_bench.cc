@@ -28,7 +28,7 @@ std::string plainTextLine() {
 std::string denseHtmlLine() {
     std::string line;
     const char* const pieces[] = {"<img src=a.gif>", "<IFRAME src=x>", "</script>",
-                                  "name=setup.exe ", "<a href=x.js>", "filename=b.vbs; "};
+                                  "name=setup.exe ", "<a href=x.js>",  "filename=b.vbs; "};
     for (int i = 0; line.size() < 2000; ++i) {
         line += pieces[i % 6];
     }

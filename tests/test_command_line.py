@@ -1,6 +1,8 @@
 """The relay's command line, exit statuses and listener, as a process."""
 
+import os
 import socket
+import subprocess
 import unittest
 
 from harness import BANNER, USAGE, Relay, free_port, run_to_exit
@@ -37,6 +39,16 @@ class CommandLineTest(unittest.TestCase):
                 self.assertEqual(code, status)
                 self.assertEqual(out, BANNER + MESSAGES[status] + USAGE)
                 self.assertEqual(err, b"")
+
+    @unittest.skipUnless(os.environ.get("VOSSMAREL_NO_NETWORK"), "no build without network")
+    def test_a_sockets_layer_that_does_not_start_fails_before_the_command_line(self):
+        for arguments in ([], ["192.0.2.7", "110"], ["x", "y", "z"]):
+            with self.subTest(arguments=arguments):
+                done = subprocess.run([os.environ["VOSSMAREL_NO_NETWORK"]] + arguments,
+                                      capture_output=True, timeout=30)
+                self.assertEqual(done.returncode, 6)
+                self.assertEqual(done.stdout, BANNER)
+                self.assertEqual(done.stderr, b"WSAStartup() failed")
 
     def test_a_port_in_use_ends_with_the_listener_messages(self):
         with socket.socket() as holder:
