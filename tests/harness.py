@@ -9,6 +9,7 @@ import socket
 import subprocess
 import threading
 import time
+import unittest
 
 # Wine needs seconds to start a process; everything else answers at once.
 RUNNER = shlex.split(os.environ.get("VOSSMAREL_RUNNER", ""))
@@ -27,6 +28,9 @@ USAGE = (b"Usage:\n"
          b"  <Local-Port>  : The Port of your machine.                  (optional)\n")
 
 REFUSAL = b"-ERR I don't understand this command !!!\r\n"
+
+# What the scripted server greets with.
+GREETING = b"+OK scripted POP3 ready"
 
 
 def relay_command(*arguments):
@@ -104,6 +108,13 @@ class Relay:
                 if time.monotonic() > deadline or self.process.poll() is not None:
                     raise
                 time.sleep(0.05)
+
+    def client_sending(self, command):
+        """A client that has read the greeting and sent command."""
+        client = self.connect()
+        client.read_line()
+        client.send_line(command)
+        return client
 
     def alive(self):
         return self.process.poll() is None
@@ -203,6 +214,20 @@ class ScriptedServer:
         self.thread = threading.Thread(target=run, daemon=True)
         self.thread.start()
 
+    def serve_one_command(self, then):
+        """Greets the next connection, reads one command, then runs then(peer)."""
+
+        def script(peer):
+            peer.send_line(GREETING)
+            peer.read_line()
+            then(peer)
+
+        self.serve(script)
+
+    def serve_greeting(self):
+        """Greets the next connection and reads it to its end."""
+        self.serve(lambda peer: (peer.send_line(GREETING), peer.read_to_close()))
+
     def finish(self):
         """Waits for the script to end and raises what went wrong in it."""
         self.thread.join(TIMEOUT)
@@ -213,3 +238,29 @@ class ScriptedServer:
 
     def close(self):
         self.listener.close()
+
+
+class RelayTestCase(unittest.TestCase):
+    """One relay and one scripted server for a whole class of session tests,
+    with each test's console output read from where it began."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.server = ScriptedServer()
+        cls.relay = Relay(cls.server.port)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.relay.stop()
+        cls.server.close()
+
+    def setUp(self):
+        self.mark = len(self.relay.output)
+
+    def tearDown(self):
+        self.assertTrue(self.relay.alive(), "the relay died")
+
+    def trace_until(self, text):
+        """This test's console output up to the end of text."""
+        end = self.relay.wait_for_output(text, self.mark)
+        return bytes(self.relay.output[self.mark:end])

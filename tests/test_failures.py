@@ -2,45 +2,19 @@
 
 import unittest
 
-from harness import RUNNER, Relay, ScriptedServer, free_port
-
-GREETING = b"+OK ready"
+from harness import GREETING, RUNNER, Relay, RelayTestCase, free_port
 
 
-class ServerFailureTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.server = ScriptedServer()
-        cls.relay = Relay(cls.server.port)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.relay.stop()
-        cls.server.close()
-
-    def setUp(self):
-        self.mark = len(self.relay.output)
-
-    def tearDown(self):
-        self.assertTrue(self.relay.alive(), "the relay died")
-
-    def trace_until(self, text):
-        end = self.relay.wait_for_output(text, self.mark)
-        return self.relay.output[self.mark:end]
-
+class ServerFailureTest(RelayTestCase):
     def fetch_while_server(self, ends_body):
         """Starts a RETR whose server sends part of a body and then ends_body(peer)."""
 
-        def script(peer):
-            peer.send_line(GREETING)
-            peer.read_line()
+        def then(peer):
             peer.send(b"+OK\r\nfirst\r\n<img src=")
             ends_body(peer)
 
-        self.server.serve(script)
-        client = self.relay.connect()
-        self.assertEqual(client.read_line(), GREETING)
-        client.send_line(b"RETR 1")
+        self.server.serve_one_command(then)
+        client = self.relay.client_sending(b"RETR 1")
         received = client.read_to_close()
         client.close()
         self.server.finish()
@@ -76,30 +50,26 @@ class ServerFailureTest(unittest.TestCase):
     def test_client_reset_mid_body_closes_the_server_connection(self):
         body = b"".join(b"line %d of a long body\r\n" % i for i in range(200000))
 
-        def script(peer):
-            peer.send_line(GREETING)
-            peer.read_line()
+        def then(peer):
             try:
                 peer.send(b"+OK\r\n" + body + b".\r\n")
             except OSError:
                 pass
             peer.read_to_close()
 
-        self.server.serve(script)
-        client = self.relay.connect()
-        client.read_line()
-        client.send_line(b"RETR 1")
+        self.server.serve_one_command(then)
+        client = self.relay.client_sending(b"RETR 1")
         self.assertEqual(client.read_line(), b"+OK")
         client.reset()
         self.server.finish()
-        self.server.serve(lambda peer: peer.send_line(GREETING))
+        self.server.serve_greeting()
         again = self.relay.connect()
         self.assertEqual(again.read_line(), GREETING)
         again.close()
         self.server.finish()
 
     def test_client_that_says_nothing(self):
-        self.server.serve(lambda peer: (peer.send_line(GREETING), peer.read_to_close()))
+        self.server.serve_greeting()
         client = self.relay.connect()
         client.close()
         self.server.finish()

@@ -3,9 +3,7 @@
 import threading
 import unittest
 
-from harness import REFUSAL, TIMEOUT, Relay, ScriptedServer
-
-GREETING = b"+OK scripted POP3 ready"
+from harness import GREETING, REFUSAL, TIMEOUT, RelayTestCase
 
 LISTING = b"+OK 2 messages\r\n1 120\r\n2 200\r\n.\r\n"
 HTML_TOP = b"+OK\r\nContent-Type: text/html; name=x.exe\r\n\r\n<img src=a>\r\n.\r\n"
@@ -76,23 +74,7 @@ def expected_trace(transcript):
     return trace + b"Bye bye\n"
 
 
-class SessionTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.server = ScriptedServer()
-        cls.relay = Relay(cls.server.port)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.relay.stop()
-        cls.server.close()
-
-    def setUp(self):
-        self.mark = len(self.relay.output)
-
-    def tearDown(self):
-        self.assertTrue(self.relay.alive(), "the relay died")
-
+class SessionTest(RelayTestCase):
     def run_transcript(self, transcript):
         script, received = play_server(transcript)
         self.server.serve(script)
@@ -105,8 +87,7 @@ class SessionTest(unittest.TestCase):
         self.server.finish()
         forwarded = [expected for _, expected, _, _ in transcript if expected is not None]
         self.assertEqual(received, forwarded + [b""])
-        end = self.relay.wait_for_output(b"Bye bye\n", self.mark)
-        return self.relay.output[self.mark:end]
+        return self.trace_until(b"Bye bye\n")
 
     def test_dialogue_is_relayed_refused_and_filtered_as_the_table_says(self):
         trace = self.run_transcript(TRANSCRIPT)
@@ -142,18 +123,14 @@ class SessionTest(unittest.TestCase):
     def test_a_body_dribbled_line_by_line_reaches_the_client_line_by_line(self):
         first_seen = threading.Event()
 
-        def script(peer):
-            peer.send_line(GREETING)
-            peer.read_line()
+        def then(peer):
             peer.send(b"+OK\r\nfirst line\r\n")
             if first_seen.wait(TIMEOUT):
                 peer.send(b"second line\r\n.\r\n")
             peer.read_to_close()
 
-        self.server.serve(script)
-        client = self.relay.connect()
-        client.read_line()
-        client.send_line(b"RETR 1")
+        self.server.serve_one_command(then)
+        client = self.relay.client_sending(b"RETR 1")
         self.assertEqual(client.read_line(), b"+OK")
         self.assertEqual(client.read_line(), b"first line")
         first_seen.set()

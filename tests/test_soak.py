@@ -6,9 +6,7 @@ import os
 import random
 import unittest
 
-from harness import Relay, ScriptedServer
-
-GREETING = b"+OK soak"
+from harness import GREETING, Relay, ScriptedServer
 MESSAGE = (b"Content-Type: text/html; name=setup.exe\r\n\r\n"
            b"<img src=a><script>x</script>\r\n..dot\r\n")
 DEFUSED = (b"Content-Type: text/html; name=setup_exe\r\n\r\n"
@@ -61,7 +59,7 @@ class SoakTest(unittest.TestCase):
         self.server.finish()
 
     def garbage(self):
-        self.server.serve(lambda peer: (peer.send_line(GREETING), peer.read_to_close()))
+        self.server.serve_greeting()
         client = self.relay.connect()
         client.read_line()
         client.send(bytes(self.random.choice(GARBAGE_BYTES) for _ in range(3000)))
@@ -71,7 +69,7 @@ class SoakTest(unittest.TestCase):
         self.server.finish()
 
     def megabyte_without_line_end(self):
-        self.server.serve(lambda peer: (peer.send_line(GREETING), peer.read_to_close()))
+        self.server.serve_greeting()
         client = self.relay.connect()
         client.read_line()
         client.send(b"-" * (1 << 20))
@@ -82,34 +80,23 @@ class SoakTest(unittest.TestCase):
         self.assertEqual(replies.count(b"\r\n"), (1 << 20) // 2047 + 1)
 
     def client_resets_mid_body(self):
-        def script(peer):
-            peer.send_line(GREETING)
-            peer.read_line()
+        def then(peer):
             try:
                 peer.send(b"+OK\r\n" + b"0123456789abcdef\r\n" * 20000 + b".\r\n")
             except OSError:
                 pass
             peer.read_to_close()
 
-        self.server.serve(script)
-        client = self.relay.connect()
-        client.read_line()
-        client.send_line(b"RETR 1")
+        self.server.serve_one_command(then)
+        client = self.relay.client_sending(b"RETR 1")
         client.read_line()
         client.reset()
         self.server.finish()
 
     def server_resets_mid_body(self):
-        def script(peer):
-            peer.send_line(GREETING)
-            peer.read_line()
-            peer.send(b"+OK\r\nsome of the body\r\n")
-            peer.reset()
-
-        self.server.serve(script)
-        client = self.relay.connect()
-        client.read_line()
-        client.send_line(b"RETR 1")
+        self.server.serve_one_command(
+            lambda peer: (peer.send(b"+OK\r\nsome of the body\r\n"), peer.reset()))
+        client = self.relay.client_sending(b"RETR 1")
         self.assertTrue(client.read_to_close().startswith(b"+OK\r\n"))
         client.close()
         self.server.finish()
@@ -122,7 +109,7 @@ class SoakTest(unittest.TestCase):
         self.server.listen()
 
     def silent_client(self):
-        self.server.serve(lambda peer: (peer.send_line(GREETING), peer.read_to_close()))
+        self.server.serve_greeting()
         self.relay.connect().close()
         self.server.finish()
 
