@@ -20,6 +20,27 @@ bool refill(LineReader* reader) {
     return true;
 }
 
+// Copies bytes from [from, stop) into the line, dropping CRs, until the line
+// is full; returns where copying stopped.
+const char* copyDroppingCr(const char* from, const char* stop, char* line, std::size_t* count,
+                           std::size_t limit) {
+    while (from < stop && *count < limit) {
+        const char* cr = static_cast<const char*>(std::memchr(from, '\r', stop - from));
+        const char* runEnd = cr != nullptr ? cr : stop;
+        std::size_t run = static_cast<std::size_t>(runEnd - from);
+        if (run > limit - *count) {
+            run = limit - *count;
+        }
+        std::memcpy(line + *count, from, run);
+        *count += run;
+        from += run;
+        if (from == cr) {
+            ++from;
+        }
+    }
+    return from;
+}
+
 }  // namespace
 
 void startLineReader(LineReader* reader, NetSocket sock) {
@@ -39,16 +60,20 @@ char* recvLine(LineReader* reader, char* buffer, std::size_t size) {
         if (reader->start == reader->end && (reader->ended || !refill(reader))) {
             break;
         }
-        char byte = reader->pending[reader->start++];
-        if (byte == '\n') {
+        const char* from = reader->pending + reader->start;
+        const char* stop = reader->pending + reader->end;
+        const char* lf = static_cast<const char*>(std::memchr(from, '\n', stop - from));
+        const char* reached =
+            copyDroppingCr(from, lf != nullptr ? lf : stop, buffer, &count, size - 1);
+        reader->start = static_cast<std::size_t>(reached - reader->pending);
+        if (reached == lf) {
+            ++reader->start;
             // The line end of a line that was just cut closes it, not a new empty line.
             if (count == 0 && afterCut) {
                 afterCut = false;
                 continue;
             }
             complete = true;
-        } else if (byte != '\r') {
-            buffer[count++] = byte;
         }
     }
     buffer[count] = '\0';
