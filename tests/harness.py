@@ -4,6 +4,7 @@ VOSSMAREL names the executable; VOSSMAREL_RUNNER, when set, is the command
 that runs it (wine for the Windows build)."""
 
 import os
+import resource
 import shlex
 import socket
 import subprocess
@@ -49,6 +50,11 @@ def free_port():
         return probe.getsockname()[1]
 
 
+def limit_descriptors(count):
+    """A start-up hook that lets the process hold only count descriptors."""
+    return lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (count, count))
+
+
 def run_to_exit(*arguments):
     """Runs the relay to its end: (exit status, standard output, standard error)."""
     done = subprocess.run(relay_command(*arguments), capture_output=True,
@@ -59,14 +65,14 @@ def run_to_exit(*arguments):
 class Relay:
     """A relay process listening on 127.0.0.1, with its console collected."""
 
-    def __init__(self, remote_port, remote_host="127.0.0.1", port=None):
+    def __init__(self, remote_port, remote_host="127.0.0.1", port=None, descriptors=None):
         self.port = port or free_port()
         self.output = bytearray()
         self.lock = threading.Condition()
         self.process = subprocess.Popen(
             relay_command(remote_host, str(remote_port), "127.0.0.1", str(self.port)),
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
-            env=relay_environment())
+            env=relay_environment(), preexec_fn=descriptors and limit_descriptors(descriptors))
         threading.Thread(target=self._collect, daemon=True).start()
         self.wait_for_output(BANNER)
 

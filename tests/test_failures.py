@@ -76,6 +76,23 @@ class ServerFailureTest(RelayTestCase):
         self.trace_until(b"New Connection\n")
 
 
+class NoDescriptorLeftTest(unittest.TestCase):
+    @unittest.skipIf(RUNNER, "descriptor limits are a POSIX matter")
+    def test_a_server_socket_that_cannot_be_created_is_reported_to_both(self):
+        # Standard streams, the listener and the client's socket use them all.
+        relay = Relay(free_port(), descriptors=5)
+        try:
+            for _ in range(2):
+                client = relay.connect()
+                self.assertEqual(client.read_to_close(), b"-ERR Server not found\r\n")
+                client.close()
+            end = relay.wait_for_output(b"New Connection\nsocket() err\n" * 2)
+            self.assertEqual(relay.output[:end].split(b"\r\n\r\n", 1)[1],
+                             b"New Connection\nsocket() err\n" * 2)
+        finally:
+            relay.stop()
+
+
 class ServerDownTest(unittest.TestCase):
     def test_client_is_told_and_the_relay_serves_on(self):
         relay = Relay(free_port())
