@@ -4,8 +4,8 @@ Nothing of the system's configuration is used or touched: the configuration,
 password file, Maildir, state and log all live in one temporary folder."""
 
 import os
-import pwd
 import grp
+import pwd
 import shutil
 import socket
 import subprocess
@@ -30,6 +30,7 @@ first_valid_uid = {uid}
 last_valid_uid = 0
 first_valid_gid = {gid}
 default_internal_user = {internal_user}
+default_internal_group = {internal_group}
 default_login_user = {login_user}
 passdb {{
   driver = passwd-file
@@ -87,18 +88,24 @@ class Dovecot:
         self.port = free_port()
         uid, gid, owner = mail_owner()
         if os.getuid() == 0:
-            internal, login = "dovecot", "dovenull"
+            internal, group, login = "dovecot", "dovecot", "dovenull"
         else:
             internal = login = owner
+            group = grp.getgrgid(os.getgid()).gr_name
         self.config = os.path.join(self.root, "dovecot.conf")
         with open(self.config, "w") as out:
             out.write(CONFIG.format(root=self.root, port=self.port, uid=uid, gid=gid,
-                                    internal_user=internal, login_user=login))
+                                    internal_user=internal, internal_group=group,
+                                    login_user=login))
         with open(os.path.join(self.root, "passwd"), "w") as out:
             out.write("%s:{PLAIN}%s\n" % (USER, PASSWORD))
         self._fill_maildir(messages, uid, gid)
-        subprocess.run(["dovecot", "-c", self.config], check=True, timeout=30)
-        self._wait_until_listening()
+        try:
+            subprocess.run(["dovecot", "-c", self.config], check=True, timeout=30)
+            self._wait_until_listening()
+        except BaseException:
+            self.stop()
+            raise
 
     def _fill_maildir(self, messages, uid, gid):
         home = os.path.join(self.root, "home")
@@ -111,7 +118,9 @@ class Dovecot:
             name = "%d.M%dP1.vossmarel:2," % (stamp + number, number)
             with open(os.path.join(maildir, "cur", name), "wb") as out:
                 out.write(message.replace(b"\r\n", b"\n"))
-        for folder, subfolders, files in os.walk(home):
+        if os.getuid() != 0:
+            return
+        for folder, _, files in os.walk(home):
             os.chown(folder, uid, gid)
             for name in files:
                 os.chown(os.path.join(folder, name), uid, gid)
