@@ -14,6 +14,7 @@ int queueLine(LineWriter* writer, const char* prefix, const char* text) {
     if (writer->used + needed > sizeof writer->batch && flushLines(writer) < 0) {
         return -1;
     }
+    // Relayed lines are far shorter than a batch; anything else is refused, not overrun.
     if (needed > sizeof writer->batch) {
         return -1;
     }
