@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "relay/line_writer.h"
+#include "relay/read_until_closed_test_util.h"
 
 const std::size_t SHORT_SEND_BYTES = 5;
 
@@ -23,12 +24,7 @@ TEST(LineWriter, ContinuesShortSendsUntilTheBatchIsOut) {
     int ends[2];
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
     std::string received;
-    std::thread reader([&] {
-        char chunk[4096];
-        for (ssize_t got; (got = read(ends[1], chunk, sizeof chunk)) > 0;) {
-            received.append(chunk, static_cast<std::size_t>(got));
-        }
-    });
+    std::thread reader([&] { received = readUntilClosed(ends[1]); });
     static LineWriter writer;
     startLineWriter(&writer, ends[0]);
     std::string expected;

@@ -7,16 +7,9 @@
 #include <string>
 #include <thread>
 
-namespace {
+#include "relay/read_until_closed_test_util.h"
 
-std::string readUntilClosed(int sock) {
-    std::string all;
-    char chunk[4096];
-    for (ssize_t got; (got = read(sock, chunk, sizeof chunk)) > 0;) {
-        all.append(chunk, static_cast<std::size_t>(got));
-    }
-    return all;
-}
+namespace {
 
 TEST(LineWriter, DeliversEveryQueuedLineInOrderAcrossFullBatches) {
     int ends[2];

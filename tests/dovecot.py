@@ -12,6 +12,8 @@ import subprocess
 import tempfile
 import time
 
+from harness import free_port
+
 USER = "alice"
 PASSWORD = "secret"
 
@@ -71,12 +73,6 @@ def mail_owner():
         return os.getuid(), os.getgid(), pwd.getpwuid(os.getuid()).pw_name
     nobody = pwd.getpwnam("nobody")
     return nobody.pw_uid, nobody.pw_gid, nobody.pw_name
-
-
-def free_port():
-    with socket.socket() as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
 
 
 class Dovecot:

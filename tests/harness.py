@@ -50,6 +50,15 @@ def free_port():
         return probe.getsockname()[1]
 
 
+def process_status(pid, field):
+    """A number from /proc/PID/status: a size in KiB, or a count."""
+    with open("/proc/%d/status" % pid) as status:
+        for line in status:
+            if line.startswith(field + ":"):
+                return int(line.split()[1])
+    raise AssertionError("no %s for process %d" % (field, pid))
+
+
 def limit_descriptors(count):
     """A start-up hook that lets the process hold only count descriptors."""
     return lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (count, count))
@@ -68,6 +77,7 @@ class Relay:
     def __init__(self, remote_port, remote_host="127.0.0.1", port=None, descriptors=None):
         self.port = port or free_port()
         self.output = bytearray()
+        self.output_ended = False
         self.lock = threading.Condition()
         self.process = subprocess.Popen(
             relay_command(remote_host, str(remote_port), "127.0.0.1", str(self.port)),
@@ -81,6 +91,7 @@ class Relay:
             chunk = self.process.stdout.read1(65536)
             with self.lock:
                 if not chunk:
+                    self.output_ended = True
                     self.lock.notify_all()
                     return
                 self.output += chunk
@@ -95,13 +106,10 @@ class Relay:
                 if found >= 0:
                     return found + len(text)
                 left = deadline - time.monotonic()
-                if left <= 0 or self.process.poll() is not None and not self._more_coming():
+                if left <= 0 or self.output_ended:
                     raise AssertionError("relay never printed %r; it printed %r"
                                          % (text, self.output[start:]))
                 self.lock.wait(min(left, 0.2))
-
-    def _more_coming(self):
-        return not self.process.stdout.closed and self.process.returncode is None
 
     def connect(self):
         """A client connection, retried while the relay is still starting."""

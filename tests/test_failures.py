@@ -76,36 +76,28 @@ class ServerFailureTest(RelayTestCase):
         self.trace_until(b"New Connection\n")
 
 
-class NoDescriptorLeftTest(unittest.TestCase):
+class ServerNotFoundTest(unittest.TestCase):
+    """Without a server connection each client is told so, and the relay serves on."""
+
+    def assert_each_client_told(self, relay, console_message):
+        try:
+            for _ in range(2):
+                client = relay.connect()
+                self.assertEqual(client.read_to_close(), b"-ERR Server not found\r\n")
+                client.close()
+            expected = (b"New Connection\n" + console_message) * 2
+            end = relay.wait_for_output(expected)
+            self.assertEqual(relay.output[:end].split(b"\r\n\r\n", 1)[1], expected)
+        finally:
+            relay.stop()
+
+    def test_a_server_that_is_down(self):
+        self.assert_each_client_told(Relay(free_port()), b"connect() err\n")
+
     @unittest.skipIf(RUNNER, "descriptor limits are a POSIX matter")
-    def test_a_server_socket_that_cannot_be_created_is_reported_to_both(self):
+    def test_a_server_socket_that_cannot_be_created(self):
         # Standard streams, the listener and the client's socket use them all.
-        relay = Relay(free_port(), descriptors=5)
-        try:
-            for _ in range(2):
-                client = relay.connect()
-                self.assertEqual(client.read_to_close(), b"-ERR Server not found\r\n")
-                client.close()
-            end = relay.wait_for_output(b"New Connection\nsocket() err\n" * 2)
-            self.assertEqual(relay.output[:end].split(b"\r\n\r\n", 1)[1],
-                             b"New Connection\nsocket() err\n" * 2)
-        finally:
-            relay.stop()
-
-
-class ServerDownTest(unittest.TestCase):
-    def test_client_is_told_and_the_relay_serves_on(self):
-        relay = Relay(free_port())
-        try:
-            for _ in range(2):
-                client = relay.connect()
-                self.assertEqual(client.read_to_close(), b"-ERR Server not found\r\n")
-                client.close()
-            end = relay.wait_for_output(b"New Connection\nconnect() err\n" * 2)
-            self.assertEqual(relay.output[:end].split(b"\r\n\r\n", 1)[1],
-                             b"New Connection\nconnect() err\n" * 2)
-        finally:
-            relay.stop()
+        self.assert_each_client_told(Relay(free_port(), descriptors=5), b"socket() err\n")
 
 
 if __name__ == "__main__":

@@ -6,7 +6,7 @@ import os
 import random
 import unittest
 
-from harness import GREETING, Relay, ScriptedServer
+from harness import GREETING, Relay, ScriptedServer, process_status
 MESSAGE = (b"Content-Type: text/html; name=setup.exe\r\n\r\n"
            b"<img src=a><script>x</script>\r\n..dot\r\n")
 DEFUSED = (b"Content-Type: text/html; name=setup_exe\r\n\r\n"
@@ -18,14 +18,6 @@ GARBAGE_BYTES = bytes(range(0, 65)) + bytes(range(128, 256))
 
 def descriptors(pid):
     return len(os.listdir("/proc/%d/fd" % pid))
-
-
-def resident_kib(pid):
-    with open("/proc/%d/status" % pid) as status:
-        for line in status:
-            if line.startswith("VmRSS:"):
-                return int(line.split()[1])
-    raise AssertionError("no VmRSS")
 
 
 class SoakTest(unittest.TestCase):
@@ -123,11 +115,11 @@ class SoakTest(unittest.TestCase):
             for kind in kinds:
                 kind()
             if round_number == 4:
-                baseline = descriptors(pid), resident_kib(pid)
+                baseline = descriptors(pid), process_status(pid, "VmRSS")
         self.fetch()
         self.assertTrue(self.relay.alive())
         self.assertEqual(descriptors(pid), baseline[0])
-        self.assertLess(resident_kib(pid), baseline[1] + 1024)
+        self.assertLess(process_status(pid, "VmRSS"), baseline[1] + 1024)
 
 
 if __name__ == "__main__":
