@@ -12,6 +12,7 @@ namespace {
 // Not 0: a sockets layer that did not start is a failure.
 const int EXIT_NO_NETWORK = 6;
 const int EXIT_NO_LISTENER = 7;
+const int EXIT_NO_CONSOLE = 8;
 
 int startNetwork() {
     if (netStart() == 0) {
@@ -24,7 +25,10 @@ int startNetwork() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    consoleStart();
+    if (!consoleStart()) {
+        std::fprintf(stderr, "Cannot open /dev/null for a closed standard descriptor\n");
+        return EXIT_NO_CONSOLE;
+    }
     std::printf("%s\r\n%s\r\n%s\r\n\r\n", "Vossmarel for Win32 (Version 1.00 beta)",
                 "Written By: Quimbrel", "WARNING - THIS PROGRAM IS STILL UNDER DEVELOPMENT");
     if (startNetwork() == 0) {

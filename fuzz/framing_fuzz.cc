@@ -10,51 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "fuzz/reference_framing.h"
 #include "relay/line_reader.h"
-
-namespace {
-
-struct Line {
-    std::string text;
-    bool continued;
-};
-
-// CR dropped, LF ends a line, pieces of size - 1, no empty piece right after
-// a cut, an unfinished last line kept.
-std::vector<Line> referenceSplit(const std::string& bytes, size_t size) {
-    std::vector<Line> lines;
-    std::string current;
-    bool afterCut = false;
-    bool any = false;
-    for (char byte : bytes) {
-        if (byte == '\r') {
-            continue;
-        }
-        if (byte == '\n') {
-            if (!(afterCut && !any)) {
-                lines.push_back({current, afterCut});
-            }
-            current.clear();
-            afterCut = false;
-            any = false;
-            continue;
-        }
-        current += byte;
-        any = true;
-        if (current.size() == size - 1) {
-            lines.push_back({current, afterCut});
-            current.clear();
-            afterCut = true;
-            any = false;
-        }
-    }
-    if (any) {
-        lines.push_back({current, afterCut});
-    }
-    return lines;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) {
@@ -89,21 +46,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static LineReader reader;
     startLineReader(&reader, ends[0]);
     std::vector<char> buffer(lineSize);
-    std::vector<Line> lines;
+    std::vector<ReferenceLine> lines;
     while (recvLine(&reader, buffer.data(), lineSize) != nullptr) {
-        lines.push_back({std::string(buffer.data()), reader.continued});
+        lines.push_back({std::string(buffer.data()), reader.continued, reader.startsWithDot});
     }
     writer.join();
     close(ends[0]);
 
-    std::vector<Line> expected = referenceSplit(bytes, lineSize);
+    std::vector<ReferenceLine> expected = referenceSplit(bytes, lineSize);
     if (lines.size() != expected.size()) {
         std::abort();
     }
     for (size_t i = 0; i < lines.size(); ++i) {
         // A NUL is stored like any byte, and the line reads as ending there.
-        std::string visible = expected[i].text.substr(0, expected[i].text.find('\0'));
-        if (lines[i].text != visible || lines[i].continued != expected[i].continued) {
+        if (lines[i].text != visibleText(expected[i].text) ||
+            lines[i].continued != expected[i].continued ||
+            lines[i].startsWithDot != expected[i].startsWithDot) {
             std::abort();
         }
     }

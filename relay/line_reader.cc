@@ -34,7 +34,8 @@ const char* copyDroppingCr(const char* from, const char* stop, char* line, std::
         std::memcpy(line + *count, from, run);
         *count += run;
         from += run;
-        if (from == cr) {
+        // A CR met with the line full belongs to what comes next.
+        if (from == cr && *count < limit) {
             ++from;
         }
     }
@@ -50,18 +51,24 @@ void startLineReader(LineReader* reader, NetSocket sock) {
     reader->ended = false;
     reader->cut = false;
     reader->continued = false;
+    reader->startsWithDot = false;
 }
 
 char* recvLine(LineReader* reader, char* buffer, std::size_t size) {
     std::size_t count = 0;
     bool afterCut = reader->cut;
     bool complete = false;
+    bool firstSeen = false;
     while (!complete && count < size - 1) {
         if (reader->start == reader->end && (reader->ended || !refill(reader))) {
             break;
         }
         const char* from = reader->pending + reader->start;
         const char* stop = reader->pending + reader->end;
+        if (!firstSeen) {
+            reader->startsWithDot = *from == '.';
+            firstSeen = true;
+        }
         const char* lf = static_cast<const char*>(std::memchr(from, '\n', stop - from));
         const char* reached =
             copyDroppingCr(from, lf != nullptr ? lf : stop, buffer, &count, size - 1);
@@ -71,6 +78,7 @@ char* recvLine(LineReader* reader, char* buffer, std::size_t size) {
             // The line end of a line that was just cut closes it, not a new empty line.
             if (count == 0 && afterCut) {
                 afterCut = false;
+                firstSeen = false;
                 continue;
             }
             complete = true;

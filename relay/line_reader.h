@@ -14,6 +14,7 @@ struct LineReader {
     bool ended;                     // the peer closed or the receive failed
     bool cut;                       // the last line returned was cut at the buffer size
     bool continued;                 // the last line returned continues a cut line
+    bool startsWithDot;             // the last line returned began with "." as received
 };
 
 // Prepares reader to read lines from sock.
@@ -22,7 +23,8 @@ void startLineReader(LineReader* reader, NetSocket sock);
 // Reads the next line into buffer, CR dropped wherever it stands, LF ending
 // it, at most size - 1 characters (the rest comes with the next call, with
 // continued set); a line end right after a cut ends the cut line and yields
-// no empty line. Prints "Error in recvLine()\n" on a receive error. Returns
+// no empty line. Records whether its first byte as received, before any CR was
+// dropped, was ".". Prints "Error in recvLine()\n" on a receive error. Returns
 // buffer, or null when the connection ended before any character.
 char* recvLine(LineReader* reader, char* buffer, std::size_t size);
 

@@ -37,13 +37,16 @@ struct SocketPair {
 struct Piece {
     std::string text;
     bool continued;
+    bool startsWithDot = false;  // as received, before any CR was dropped
     bool operator==(const Piece& other) const {
-        return text == other.text && continued == other.continued;
+        return text == other.text && continued == other.continued &&
+               startsWithDot == other.startsWithDot;
     }
 };
 
 std::ostream& operator<<(std::ostream& out, const Piece& piece) {
-    return out << '"' << piece.text << '"' << (piece.continued ? " (continued)" : "");
+    return out << '"' << piece.text << '"' << (piece.continued ? " (continued)" : "")
+               << (piece.startsWithDot ? " (dot first)" : "");
 }
 
 // Every line recvLine returns for bytes that are followed by the peer closing.
@@ -56,7 +59,7 @@ std::vector<Piece> readAll(const std::string& bytes, std::size_t size) {
     std::vector<Piece> lines;
     std::vector<char> buffer(size);
     while (recvLine(&reader, buffer.data(), size) != nullptr) {
-        lines.push_back({buffer.data(), reader.continued});
+        lines.push_back({buffer.data(), reader.continued, reader.startsWithDot});
     }
     return lines;
 }
@@ -93,7 +96,13 @@ const FramingCase FRAMING_CASES[] = {
     {"piece that reads as the end",
      "abc.\r\n.\r\n",
      4,
-     {{"abc", false}, {".", true}, {".", false}}},
+     {{"abc", false}, {".", true, true}, {".", false, true}}},
+    {"dot after a CR", "\r.\r\n\r..x\n\r\r.\n", 2048, {{".", false}, {"..x", false}, {".", false}}},
+    {"dot before a CR", ".\r\r\n..\r\n", 2048, {{".", false, true}, {"..", false, true}}},
+    {"dot after a CR after a cut",
+     "abc\r\n\r.\r\nxyz\r.\r\n",
+     4,
+     {{"abc", false}, {".", false}, {"xyz", false}, {".", true}}},
 };
 
 TEST(RecvLine, FramesLinesAsTheProtocolSends) {
@@ -105,11 +114,11 @@ TEST(RecvLine, FramesLinesAsTheProtocolSends) {
 TEST(RecvLine, LineOfTheFullBufferSizeComesAlone) {
     std::string full(LINE_BUFFER_SIZE - 1, 'x');
     EXPECT_EQ(readAll(full + "\r\n.\r\n", LINE_BUFFER_SIZE),
-              (std::vector<Piece>{{full, false}, {".", false}}));
+              (std::vector<Piece>{{full, false}, {".", false, true}}));
     EXPECT_EQ(readAll(full + full + "\r\n", LINE_BUFFER_SIZE),
               (std::vector<Piece>{{full, false}, {full, true}}));
     EXPECT_EQ(readAll(full + "..\r\n", LINE_BUFFER_SIZE),
-              (std::vector<Piece>{{full, false}, {"..", true}}));
+              (std::vector<Piece>{{full, false}, {"..", true, true}}));
 }
 
 TEST(RecvLine, StoresNulLikeAnyByte) {

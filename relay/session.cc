@@ -27,16 +27,26 @@ bool isErrorStatus(const char* status) {
     return std::strncmp(status, "-ERR", 4) == 0;
 }
 
-// The terminating "." line; a piece of a longer line never is one.
+// The terminating "." line: its first byte as received is the ".", so neither
+// a piece of a longer line nor a line that reads "." only once a CR is dropped
+// is one.
 bool endsBody(const Session* session) {
-    return !session->fromServer.continued && std::strcmp(session->line, ".") == 0;
+    const LineReader& reader = session->fromServer;
+    return !reader.continued && reader.startsWithDot && std::strcmp(session->line, ".") == 0;
+}
+
+// A line that starts with "." only after the server's stuffing: a piece of a
+// longer line, or a line whose "." followed a dropped CR.
+bool needsStuffing(const Session* session) {
+    const LineReader& reader = session->fromServer;
+    return session->line[0] == '.' && (reader.continued || !reader.startsWithDot);
 }
 
 // Relays body lines up to and including the "." line. Lines are gathered and
 // sent whenever the next one has not arrived yet, so none is held back.
 // False when a connection failed.
 bool relayBody(Session* session, bool filtered) {
-    while (!endsBody(session)) {
+    do {
         if (!lineBuffered(&session->fromServer, LINE_BUFFER_SIZE) &&
             flushLines(&session->toClient) < 0) {
             return false;
@@ -48,13 +58,12 @@ bool relayBody(Session* session, bool filtered) {
         if (filtered) {
             filterLine(session->line);
         }
-        // A piece that starts with "." is stuffed, so that the client neither
-        // takes it for the end nor drops its first character.
-        const char* prefix = session->fromServer.continued && session->line[0] == '.' ? "." : "";
+        // Stuffed so that the client neither takes it for the end nor drops its ".".
+        const char* prefix = needsStuffing(session) ? "." : "";
         if (queueLine(&session->toClient, prefix, session->line) < 0) {
             return false;
         }
-    }
+    } while (!endsBody(session));
     return true;
 }
 
@@ -68,8 +77,10 @@ bool relayCommand(Session* session, int responseClass) {
     }
     std::printf("Rx %s\r\n", session->line);
     bool multiLine = responseClass == RESP_MULTI_FILTERED || responseClass == RESP_MULTI;
-    if (multiLine && !isErrorStatus(session->line) &&
-        !relayBody(session, responseClass == RESP_MULTI_FILTERED)) {
+    // A status line that reads "." announces no body, as a client reads it too.
+    bool bodyFollows =
+        multiLine && !isErrorStatus(session->line) && std::strcmp(session->line, ".") != 0;
+    if (bodyFollows && !relayBody(session, responseClass == RESP_MULTI_FILTERED)) {
         return false;
     }
     return flushLines(&session->toClient) >= 0;

@@ -4,6 +4,7 @@ VOSSMAREL names the executable; VOSSMAREL_RUNNER, when set, is the command
 that runs it (wine for the Windows build)."""
 
 import os
+import re
 import resource
 import shlex
 import socket
@@ -113,13 +114,18 @@ class Relay:
 
     def connect(self):
         """A client connection, retried while the relay is still starting."""
+        return Relay.connect_to(self.port, self.alive)
+
+    @staticmethod
+    def connect_to(port, alive=lambda: True):
+        """A client connection to a relay on port, retried while it starts."""
         deadline = time.monotonic() + TIMEOUT
         while True:
             try:
-                client = socket.create_connection(("127.0.0.1", self.port), timeout=TIMEOUT)
+                client = socket.create_connection(("127.0.0.1", port), timeout=TIMEOUT)
                 return Peer(client)
             except ConnectionRefusedError:
-                if time.monotonic() > deadline or self.process.poll() is not None:
+                if time.monotonic() > deadline or not alive():
                     raise
                 time.sleep(0.05)
 
@@ -152,6 +158,15 @@ class Peer:
 
     def send_line(self, text):
         self.send(text + b"\r\n")
+
+    def dribble(self, data):
+        """Sends runs of letters and digits whole and every other byte on its
+        own, each after a pause, so that the reader sees every line end,
+        CR and full stop arrive separately."""
+        self.sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        for run in re.findall(rb"[A-Za-z0-9]+|[^A-Za-z0-9]", data):
+            self.send(run)
+            time.sleep(0.002)
 
     def _fill(self):
         chunk = self.sock.recv(65536)
@@ -275,6 +290,10 @@ class RelayTestCase(unittest.TestCase):
         self.assertTrue(self.relay.alive(), "the relay died")
 
     def trace_until(self, text):
-        """This test's console output up to the end of text."""
-        end = self.relay.wait_for_output(text, self.mark)
-        return bytes(self.relay.output[self.mark:end])
+        """This test's console output up to the end of text. Sessions run one
+        at a time, so what the previous test's session printed late all comes
+        before this test's first "New Connection"."""
+        announcement = b"New Connection\n"
+        start = self.relay.wait_for_output(announcement, self.mark) - len(announcement)
+        end = self.relay.wait_for_output(text, start)
+        return bytes(self.relay.output[start:end])

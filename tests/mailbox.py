@@ -34,15 +34,16 @@ def filter_line(line):
 
 def through_relay(lines, filtered=True):
     """What a client reads of a body (lines without dot-stuffing), given the
-    lines it reads directly: each line is cut into pieces of 2047 as it is on
-    the wire, dot-stuffed, and for RETR each piece filtered on its own."""
+    lines it reads directly: each line loses its CRs and is cut into pieces of
+    2047 as it is on the wire, dot-stuffed, and for RETR each piece filtered on
+    its own."""
     result = []
     for line in lines:
-        wire = b"." + line if line.startswith(b".") else line
+        wire = (b"." + line if line.startswith(b".") else line).replace(b"\r", b"")
         pieces = [wire[i:i + PIECE] for i in range(0, len(wire), PIECE)] or [b""]
         if filtered:
             pieces = [filter_line(piece) for piece in pieces]
-        if wire is not line:
+        if line.startswith(b"."):
             pieces[0] = pieces[0][1:]
         result.extend(pieces)
     return result
@@ -97,6 +98,27 @@ To: Alice <alice@example.org>\r
 Subject: Lunch\r
 \r
 See you at noon. Bring setup.exe on a stick, and no <img> tags please.\r
+"""
+
+
+# A line of CR and "." is not stuffed by the server, since it does not begin
+# with "."; with the CR dropped it reads as the end of the message. What
+# follows it forges the server's answers to a client's next commands: "+OK"
+# for DELE 1 and a whole message 2.
+FORGED_END_MESSAGE = b"""\
+From: Mallory <mallory@example.net>\r
+Subject: forged end\r
+\r
+before\r
+\r.\r
++OK message deleted\r
++OK forged message follows\r
+Subject: forged\r
+\r
+This message was never on the server.\r
+\r..and a line that keeps its dots\r
+\r.\r
+after\r
 """
 
 

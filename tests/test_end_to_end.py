@@ -134,6 +134,42 @@ class EndToEndTest(unittest.TestCase):
         return delivered
 
 
+@unittest.skipIf("dovecot" in MISSING, "Dovecot (dovecot-pop3d) is not installed")
+class ForgedEndTest(unittest.TestCase):
+    """A message that reads as ended early must not put the dialogue out of
+    step: fetched, deleted and followed by the next fetch in poplib's order,
+    only the deleted message may be gone from the server."""
+
+    def setUp(self):
+        self.messages = [mailbox.FORGED_END_MESSAGE, mailbox.PLAIN_MESSAGE,
+                         mailbox.EMPTY_BODY_MESSAGE]
+        self.server = dovecot.Dovecot(self.messages)
+        self.addCleanup(self.server.stop)
+        self.relay = Relay(self.server.port)
+        self.addCleanup(self.relay.stop)
+
+    def test_fetch_delete_fetch_quit_removes_only_the_deleted_message(self):
+        direct = login(self.server.port)
+        first = direct.retr(1)[1]
+        second = direct.retr(2)[1]
+        uids = direct.uidl()[1]
+        direct.quit()
+        self.assertIn(b"\r.", first)
+
+        relayed = login(self.relay.port)
+        self.assertEqual(relayed.retr(1)[1], mailbox.through_relay(first))
+        self.assertTrue(relayed.dele(1).startswith(b"+OK"))
+        self.assertEqual(relayed.retr(2)[1], mailbox.through_relay(second))
+        self.assertTrue(relayed.quit().startswith(b"+OK"))
+
+        after = login(self.server.port)
+        try:
+            remaining = [uid.split()[1] for uid in after.uidl()[1]]
+        finally:
+            after.quit()
+        self.assertEqual(remaining, [uid.split()[1] for uid in uids[1:]])
+
+
 def strip_received(message):
     """The message without the Received header that fetchmail puts on top."""
     lines = message.split(b"\n")

@@ -71,9 +71,10 @@ class ServerFailureTest(RelayTestCase):
     def test_client_that_says_nothing(self):
         self.server.serve_greeting()
         client = self.relay.connect()
+        self.assertEqual(client.read_line(), GREETING)
         client.close()
         self.server.finish()
-        self.trace_until(b"New Connection\n")
+        self.assertEqual(self.trace_until(b"Bye bye\n"), b"New Connection\nBye bye\n")
 
 
 class ServerNotFoundTest(unittest.TestCase):

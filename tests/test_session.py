@@ -49,8 +49,33 @@ TRANSCRIPT = [
 ]
 
 
-def play_server(transcript, greeting=GREETING):
-    """A server script that answers each forwarded command as the table says."""
+# Body lines that read as "." or start with "." only once a CR is dropped; a
+# server sends them unstuffed, since they do not begin with ".". Each must stay
+# inside its body, and reach the client stuffed so that it keeps its ".".
+CR_DOT_SENT = (b"+OK\r\nbefore\r\n\r.\r\n+OK forged\r\n\r..x\r\n\r\r.more\r\n"
+               + b"a" * 2047 + b"\r\n\r.\r\n"
+               + b"b" * 2047 + b"\r.\r\n"
+               + b"..\r\r\n.\r\n")
+CR_DOT_GOT = (b"+OK\r\nbefore\r\n..\r\n+OK forged\r\n...x\r\n..more\r\n"
+              + b"a" * 2047 + b"\r\n..\r\n"
+              + b"b" * 2047 + b"\r\n..\r\n"
+              + b"..\r\n.\r\n")
+# A line whose first byte is "." and that reads "." once its CR is dropped is the end.
+CR_END_SENT = b"+OK\r\nlast\r\n.\r\r\n"
+CR_END_GOT = b"+OK\r\nlast\r\n.\r\n"
+CR_DOT_TRANSCRIPT = [
+    (b"RETR 1", b"RETR 1", CR_DOT_SENT, CR_DOT_GOT),
+    (b"NOOP", b"NOOP", b"+OK noop\r\n", b"+OK noop\r\n"),
+    (b"TOP 1 5", b"TOP 1 5", CR_DOT_SENT, CR_DOT_GOT),
+    (b"LIST", b"LIST", b"+OK\r\n1 10\r\n\r.\r\n.\r\n", b"+OK\r\n1 10\r\n..\r\n.\r\n"),
+    (b"RETR 2", b"RETR 2", CR_END_SENT, CR_END_GOT),
+    (b"QUIT", b"QUIT", b"+OK bye\r\n", b"+OK bye\r\n"),
+]
+
+
+def play_server(transcript, greeting=GREETING, dribble=False):
+    """A server script that answers each forwarded command as the table says,
+    a byte per send when dribble is set."""
     received = []
 
     def script(peer):
@@ -59,7 +84,10 @@ def play_server(transcript, greeting=GREETING):
             if expected is None:
                 continue
             received.append(peer.read_line())
-            peer.send(reply)
+            if dribble:
+                peer.dribble(reply)
+            else:
+                peer.send(reply)
         received.append(peer.read_to_close())
 
     return script, received
@@ -75,8 +103,8 @@ def expected_trace(transcript):
 
 
 class SessionTest(RelayTestCase):
-    def run_transcript(self, transcript):
-        script, received = play_server(transcript)
+    def run_transcript(self, transcript, dribble=False):
+        script, received = play_server(transcript, dribble=dribble)
         self.server.serve(script)
         client = self.relay.connect()
         self.assertEqual(client.read_line(), GREETING)
@@ -92,6 +120,13 @@ class SessionTest(RelayTestCase):
     def test_dialogue_is_relayed_refused_and_filtered_as_the_table_says(self):
         trace = self.run_transcript(TRANSCRIPT)
         self.assertEqual(trace, expected_trace(TRANSCRIPT))
+
+    def test_a_line_that_reads_as_the_end_only_without_its_cr_stays_in_the_body(self):
+        for dribble in (False, True):
+            with self.subTest(dribble=dribble):
+                self.setUp()
+                trace = self.run_transcript(CR_DOT_TRANSCRIPT, dribble=dribble)
+                self.assertEqual(trace, expected_trace(CR_DOT_TRANSCRIPT))
 
     def test_long_lines_come_in_pieces_and_never_end_the_body_early(self):
         sent = (b"+OK\r\n" + b"a" * 5000 + b"\r\n" + b"b" * 2047 + b"\r\n"
