@@ -46,13 +46,14 @@ bool matchesAny(const char* text, const char* const* patterns, std::size_t count
     return false;
 }
 
-// The position right after the first NAME_ANCHOR, or null. Every occurrence
-// ends in its own "=", so the first "=" preceded by NAME is the first anchor.
-char* findAnchorEnd(char* line, char* end) {
+// The position right after the first NAME_ANCHOR at or after from, or null.
+// Every occurrence ends in its own "=", so the first "=" preceded by NAME is
+// the first anchor; NAME holds no line end, so it never reaches back across one.
+char* findAnchorEnd(char* text, char* from, char* end) {
     const std::size_t nameLength = sizeof NAME_ANCHOR - 2;
-    for (char* equals = line; (equals = static_cast<char*>(std::memchr(equals, '=', end - equals)));
+    for (char* equals = from; (equals = static_cast<char*>(std::memchr(equals, '=', end - equals)));
          ++equals) {
-        if (equals - line >= static_cast<std::ptrdiff_t>(nameLength)) {
+        if (equals - text >= static_cast<std::ptrdiff_t>(nameLength)) {
             char* start = equals - nameLength;
             if (matchesAt(start, NAME_ANCHOR)) {
                 return equals + 1;
@@ -62,24 +63,41 @@ char* findAnchorEnd(char* line, char* end) {
     return nullptr;
 }
 
-}  // namespace
-
-void filterLine(char* line) {
-    char* end = line + std::strlen(line);
-    for (char* open = line; (open = static_cast<char*>(std::memchr(open, '<', end - open)));
+// Filters text made of lines that each end in lineEnd, the last one perhaps
+// at end. No pattern holds a CR, LF or NUL, so a match never runs past the CR
+// LF or NUL that ends a line, and every "<" can be judged across all the
+// lines in one search.
+void filterText(char* text, char* end, char lineEnd) {
+    for (char* open = text; (open = static_cast<char*>(std::memchr(open, '<', end - open)));
          ++open) {
         if (matchesAny(open, TAG_PATTERNS, TAG_PATTERN_COUNT)) {
             open[1] = '_';
         }
     }
-    char* from = findAnchorEnd(line, end);
-    if (from == nullptr) {
-        return;
-    }
-    for (char* stop = from; (stop = static_cast<char*>(std::memchr(stop, '.', end - stop)));
-         ++stop) {
-        if (matchesAny(stop, EXTENSION_PATTERNS, EXTENSION_PATTERN_COUNT)) {
-            *stop = '_';
+    // Only a line's first anchor starts its extension search, so the next
+    // anchor is sought from the end of that line.
+    for (char* from = text; (from = findAnchorEnd(text, from, end)) != nullptr;) {
+        char* lineStop = static_cast<char*>(std::memchr(from, lineEnd, end - from));
+        if (lineStop == nullptr) {
+            lineStop = end;
         }
+        for (char* stop = from;
+             (stop = static_cast<char*>(std::memchr(stop, '.', lineStop - stop))); ++stop) {
+            if (matchesAny(stop, EXTENSION_PATTERNS, EXTENSION_PATTERN_COUNT)) {
+                *stop = '_';
+            }
+        }
+        from = lineStop;
     }
+}
+
+}  // namespace
+
+// A line ends at its NUL: any LF in it is an ordinary character.
+void filterLine(char* line) {
+    filterText(line, line + std::strlen(line), '\0');
+}
+
+void filterLines(char* text, std::size_t length) {
+    filterText(text, text + length, '\n');
 }

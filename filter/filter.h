@@ -20,3 +20,7 @@ extern const std::size_t EXTENSION_PATTERN_COUNT;
 // after the line's first NAME_ANCHOR, the full stop of every extension
 // pattern; letter case aside, length kept. line is NUL-terminated.
 void filterLine(char* line);
+
+// filterLine for each of the whole lines in text: each ends in CR LF and
+// holds no other CR and no NUL.
+void filterLines(char* text, std::size_t length);

@@ -69,6 +69,10 @@ TEST(FilterLine, DefusesExactlyTheListedCharacters) {
     }
 }
 
+TEST(FilterLine, TakesAnLfForAnOrdinaryCharacter) {
+    EXPECT_EQ(filtered("name=a.txt\nx.exe"), "name=a.txt\nx_exe");
+}
+
 TEST(FilterLine, StopsAtTheLinesNul) {
     std::string line("<img>\0<img>", 11);
     filterLine(&line[0]);
@@ -101,6 +105,21 @@ TEST(FilterLine, EqualsThePatternByPatternSearchOnRandomLines) {
         std::string expected = line;
         referenceFilterLine(&expected[0]);
         ASSERT_EQ(filtered(line), expected) << "line: " << line;
+    }
+}
+
+TEST(FilterLines, EqualsFilterLineOnEachOfTheLines) {
+    std::mt19937 random(11);
+    for (int i = 0; i < 20000; ++i) {
+        std::string text;
+        std::string expected;
+        for (int n = random() % 6; n > 0; --n) {
+            std::string line = randomLine(random);
+            text += line + "\r\n";
+            expected += filtered(line) + "\r\n";
+        }
+        filterLines(&text[0], text.size());
+        ASSERT_EQ(text, expected);
     }
 }
 

@@ -1,10 +1,12 @@
 // Random lines through the filter: it must equal the pattern-by-pattern
 // search, keep the length and the first character, write only '_', and
-// change nothing more when run again.
+// change nothing more when run again. The same bytes as CR LF lines through
+// filterLines must equal filterLine on each line.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "filter/filter.h"
 #include "filter/reference_filter.h"
@@ -35,6 +37,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::memcpy(again, line, length + 1);
     filterLine(again);
     if (std::memcmp(again, line, length + 1) != 0) {
+        std::abort();
+    }
+
+    std::string text;
+    std::string eachLine;
+    std::string current;
+    for (size_t i = 0; i <= size; ++i) {
+        char byte = i < size ? static_cast<char>(data[i]) : '\n';
+        if (byte == '\n') {
+            text += current + "\r\n";
+            filterLine(&current[0]);
+            eachLine += current + "\r\n";
+            current.clear();
+        } else if (byte != '\r' && byte != '\0') {
+            current += byte;
+        }
+    }
+    filterLines(&text[0], text.size());
+    if (text != eachLine) {
         std::abort();
     }
     return 0;

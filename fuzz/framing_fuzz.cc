@@ -1,11 +1,14 @@
 // Random bytes sent in random chunks through a real socket pair: the lines
-// read must equal a plain split of the bytes, with nothing lost or reordered.
+// read must equal a plain split of the bytes, with nothing lost or reordered,
+// both line by line and when whole lines are taken straight from the buffer
+// as a body is relayed.
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -47,7 +50,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     startLineReader(&reader, ends[0]);
     std::vector<char> buffer(lineSize);
     std::vector<ReferenceLine> lines;
-    while (recvLine(&reader, buffer.data(), lineSize) != nullptr) {
+    bool takePlain = chunkSeed % 2 == 1;
+    for (;;) {
+        if (takePlain) {
+            std::size_t length;
+            const char* plain = takePlainLines(&reader, lineSize, &length);
+            // Taken lines pass on as they are: never continued, never stuffed.
+            for (std::size_t at = 0; at < length;) {
+                const char* lf =
+                    static_cast<const char*>(std::memchr(plain + at, '\n', length - at));
+                std::size_t lineLength = static_cast<std::size_t>(lf - (plain + at));
+                lines.push_back({std::string(plain + at, lineLength - 1), false, false});
+                at += lineLength + 1;
+            }
+            if (!lineBuffered(&reader, lineSize) && receiveMore(&reader, lineSize)) {
+                continue;
+            }
+        }
+        if (recvLine(&reader, buffer.data(), lineSize) == nullptr) {
+            break;
+        }
         lines.push_back({std::string(buffer.data()), reader.continued, reader.startsWithDot});
     }
     writer.join();

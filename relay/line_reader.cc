@@ -5,9 +5,14 @@
 
 namespace {
 
-// Refills the empty read-ahead buffer; false when the connection ended.
+// Moves the unread bytes to the front and receives after them; false when
+// the connection ended.
 bool refill(LineReader* reader) {
-    long got = netRecv(reader->sock, reader->pending, sizeof reader->pending);
+    std::size_t unread = reader->end - reader->start;
+    std::memmove(reader->pending, reader->pending + reader->start, unread);
+    reader->start = 0;
+    reader->end = unread;
+    long got = netRecv(reader->sock, reader->pending + unread, sizeof reader->pending - unread);
     if (got <= 0) {
         if (got < 0) {
             std::printf("Error in recvLine()\n");
@@ -15,9 +20,16 @@ bool refill(LineReader* reader) {
         reader->ended = true;
         return false;
     }
-    reader->start = 0;
-    reader->end = static_cast<std::size_t>(got);
+    reader->end += static_cast<std::size_t>(got);
     return true;
+}
+
+// The start of the line that holds position at, at or after first.
+const char* lineStartOf(const char* first, const char* at) {
+    while (at > first && at[-1] != '\n') {
+        --at;
+    }
+    return at;
 }
 
 // Copies bytes from [from, stop) into the line, dropping CRs, until the line
@@ -114,4 +126,33 @@ bool lineBuffered(const LineReader* reader, std::size_t size) {
         characters += *next != '\r';
     }
     return characters == size - 1;
+}
+
+char* takePlainLines(LineReader* reader, std::size_t size, std::size_t* length) {
+    char* first = reader->pending + reader->start;
+    const char* stop = reader->pending + reader->end;
+    const char* next = first;
+    while (!reader->cut && next < stop && *next != '.') {
+        const char* lf = static_cast<const char*>(std::memchr(next, '\n', stop - next));
+        if (lf == nullptr || lf == next || lf[-1] != '\r') {
+            break;
+        }
+        std::size_t characters = static_cast<std::size_t>(lf - 1 - next);
+        if (characters > size - 1 || std::memchr(next, '\r', characters) != nullptr) {
+            break;
+        }
+        next = lf + 1;
+    }
+    // A NUL is rare: one search over all the lines costs less than one per line.
+    const char* nul = static_cast<const char*>(std::memchr(first, '\0', next - first));
+    if (nul != nullptr) {
+        next = lineStartOf(first, nul);
+    }
+    *length = static_cast<std::size_t>(next - first);
+    reader->start += *length;
+    return first;
+}
+
+bool receiveMore(LineReader* reader, std::size_t size) {
+    return reader->end - reader->start < size && !reader->ended && refill(reader);
 }

@@ -31,3 +31,17 @@ char* recvLine(LineReader* reader, char* buffer, std::size_t size);
 // True when a whole line (or piece of size - 1 characters) can be returned
 // without waiting on the network.
 bool lineBuffered(const LineReader* reader, std::size_t size);
+
+// Takes the whole lines at the front of what has been received that framing
+// for a buffer of size passes on byte for byte: each ends in CR LF, holds no
+// other CR and no NUL, has at most size - 1 characters, does not begin with
+// "." and does not continue a cut line. Returns where they stand in the
+// read-ahead buffer (valid until the next read) and sets *length to their
+// bytes' count, 0 when the next line is not such a line.
+char* takePlainLines(LineReader* reader, std::size_t size, std::size_t* length);
+
+// When fewer than size bytes are unread, receives more after them, moving
+// them to the front of the buffer so that a line that has begun can still be
+// taken whole. False when more were unread, or when the connection ended
+// (after printing "Error in recvLine()\n" on a receive error).
+bool receiveMore(LineReader* reader, std::size_t size);

@@ -133,6 +133,76 @@ TEST(RecvLine, StoresNulLikeAnyByte) {
     EXPECT_STREQ(buffer, "c");
 }
 
+struct PlainCase {
+    const char* name;
+    std::string bytes;     // all of it arrives first
+    std::size_t size;      // the line buffer's size
+    int linesReadFirst;    // lines read with recvLine before taking
+    std::string taken;     // what takePlainLines then takes
+    std::string nextLine;  // what recvLine returns after that
+};
+
+const PlainCase PLAIN_CASES[] = {
+    {"whole lines and empty ones", "a\r\nb\r\n\r\nc", 2048, 0, "a\r\nb\r\n\r\n", "c"},
+    {"an LF alone", "a\r\nb\nc\r\n", 2048, 0, "a\r\n", "b"},
+    {"a CR inside", "a\r\nb\rc\r\n", 2048, 0, "a\r\n", "bc"},
+    {"a CR before the CR LF", "a\r\nb\r\r\n", 2048, 0, "a\r\n", "b"},
+    {"a dot first", "a\r\n.\r\n", 2048, 0, "a\r\n", "."},
+    {"a dot after a CR", "a\r\n\r.\r\n", 2048, 0, "a\r\n", "."},
+    {"a NUL", std::string("a\r\nb\0c\r\nd\r\n", 11), 2048, 0, "a\r\n", "b"},
+    {"longest that fits", "abc\r\nabcd\r\n", 4, 0, "abc\r\n", "abc"},
+    {"the rest of a cut line", "abcd\r\nx\r\n", 4, 1, "", "d"},
+    {"after the line that closes a cut", "abc\r\nx\r\n", 4, 1, "", "x"},
+    {"nothing whole", "abc", 2048, 0, "", "abc"},
+};
+
+std::string takeAll(LineReader* reader, std::size_t size) {
+    std::size_t length;
+    const char* taken = takePlainLines(reader, size, &length);
+    return std::string(taken, length);
+}
+
+TEST(TakePlainLines, TakesOnlyLinesThatFramingPassesOnAsTheyAre) {
+    for (const PlainCase& c : PLAIN_CASES) {
+        SocketPair pair;
+        pair.write(c.bytes);
+        pair.closeWriting();
+        static LineReader reader;
+        startLineReader(&reader, pair.reading);
+        std::vector<char> buffer(c.size);
+        for (int i = 0; i < c.linesReadFirst; ++i) {
+            ASSERT_NE(recvLine(&reader, buffer.data(), c.size), nullptr) << c.name;
+        }
+        if (c.linesReadFirst == 0) {
+            ASSERT_TRUE(receiveMore(&reader, c.size)) << c.name;
+        }
+        EXPECT_EQ(takeAll(&reader, c.size), c.taken) << c.name;
+        ASSERT_NE(recvLine(&reader, buffer.data(), c.size), nullptr) << c.name;
+        EXPECT_EQ(std::string(buffer.data()), c.nextLine) << c.name;
+    }
+}
+
+TEST(ReceiveMore, KeepsTheBegunLineWholeAndStopsAtTheEnd) {
+    SocketPair pair;
+    static LineReader reader;
+    startLineReader(&reader, pair.reading);
+    pair.write("abc\r\nde");
+    ASSERT_TRUE(receiveMore(&reader, LINE_BUFFER_SIZE));
+    EXPECT_EQ(takeAll(&reader, LINE_BUFFER_SIZE), "abc\r\n");
+    pair.write("f\r\n");
+    ASSERT_TRUE(receiveMore(&reader, LINE_BUFFER_SIZE));
+    EXPECT_EQ(takeAll(&reader, LINE_BUFFER_SIZE), "def\r\n");
+    // With as many bytes unread as a line can hold, more would never make a plain line.
+    pair.write("ghij");
+    ASSERT_TRUE(receiveMore(&reader, LINE_BUFFER_SIZE));
+    EXPECT_FALSE(receiveMore(&reader, 4));
+    pair.closeWriting();
+    EXPECT_FALSE(receiveMore(&reader, LINE_BUFFER_SIZE));
+    char line[LINE_BUFFER_SIZE];
+    ASSERT_NE(recvLine(&reader, line, sizeof line), nullptr);
+    EXPECT_STREQ(line, "ghij");
+}
+
 struct BufferedCase {
     const char* bytes;  // all of it arrives before the first line is read
     bool expected;      // what lineBuffered says after that first line

@@ -26,17 +26,42 @@ int queueLine(LineWriter* writer, const char* prefix, const char* text) {
     return 0;
 }
 
-int flushLines(LineWriter* writer) {
+namespace {
+
+// Sends all of data, continuing short sends. Negative on failure.
+int sendAll(NetSocket sock, const char* data, std::size_t length) {
     std::size_t sent = 0;
-    while (sent < writer->used) {
-        long result = netSend(writer->sock, writer->batch + sent, writer->used - sent);
+    while (sent < length) {
+        long result = netSend(sock, data + sent, length - sent);
         if (result <= 0) {
             return -1;
         }
         sent += static_cast<std::size_t>(result);
     }
+    return 0;
+}
+
+}  // namespace
+
+int flushLines(LineWriter* writer) {
+    if (sendAll(writer->sock, writer->batch, writer->used) < 0) {
+        return -1;
+    }
     writer->used = 0;
     return 0;
+}
+
+int passLines(LineWriter* writer, const char* lines, std::size_t length) {
+    // Copied only to join what is queued into one send; alone they need no copy.
+    if (writer->used > 0 && writer->used + length <= sizeof writer->batch) {
+        std::memcpy(writer->batch + writer->used, lines, length);
+        writer->used += length;
+        return 0;
+    }
+    if (flushLines(writer) < 0) {
+        return -1;
+    }
+    return sendAll(writer->sock, lines, length);
 }
 
 int sendLine(LineWriter* writer, const char* text) {

@@ -24,3 +24,8 @@ int flushLines(LineWriter* writer);
 
 // Queues text as one line and sends it at once. Negative on failure.
 int sendLine(LineWriter* writer, const char* text);
+
+// Passes on bytes that are already whole CR LF lines, after what is queued:
+// copied into the batch when they fit beside queued lines, else sent from
+// where they stand once the batch is out. Negative on failure.
+int passLines(LineWriter* writer, const char* lines, std::size_t length);

@@ -11,7 +11,7 @@
 
 namespace {
 
-TEST(LineWriter, DeliversEveryQueuedLineInOrderAcrossFullBatches) {
+TEST(LineWriter, DeliversEveryLineInOrderAcrossFullBatches) {
     int ends[2];
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
     std::string received;
@@ -24,6 +24,14 @@ TEST(LineWriter, DeliversEveryQueuedLineInOrderAcrossFullBatches) {
         const char* prefix = i % 7 == 0 ? "." : "";
         ASSERT_EQ(queueLine(&writer, prefix, text.c_str()), 0);
         expected += prefix + text + "\r\n";
+        // Lines passed as they stand, small enough to join the batch and
+        // larger than the batch itself, must keep their place too.
+        if (i % 50 == 0) {
+            std::string lines(static_cast<std::size_t>(i * 37 % 70001), 'p');
+            lines += "\r\n";
+            ASSERT_EQ(passLines(&writer, lines.data(), lines.size()), 0);
+            expected += lines;
+        }
     }
     ASSERT_EQ(flushLines(&writer), 0);
     ASSERT_EQ(sendLine(&writer, "+OK"), 0);

@@ -42,29 +42,63 @@ bool needsStuffing(const Session* session) {
     return session->line[0] == '.' && (reader.continued || !reader.startsWithDot);
 }
 
-// Relays body lines up to and including the "." line. Lines are gathered and
-// sent whenever the next one has not arrived yet, so none is held back.
-// False when a connection failed.
+// Passes on the whole lines already received that framing leaves as they
+// are, filtered in place, straight from the read-ahead buffer. False when
+// the client connection failed.
+bool passPlainLines(Session* session, bool filtered) {
+    std::size_t length;
+    char* lines = takePlainLines(&session->fromServer, LINE_BUFFER_SIZE, &length);
+    if (length == 0) {
+        return true;
+    }
+    if (filtered) {
+        filterLines(lines, length);
+    }
+    return passLines(&session->toClient, lines, length) >= 0;
+}
+
+// Relays one line as framing makes it. True when it was the "." line; sets
+// *failed when a connection failed.
+bool relayFramedLine(Session* session, bool filtered, bool* failed) {
+    if (recvLine(&session->fromServer, session->line, LINE_BUFFER_SIZE) == nullptr) {
+        flushLines(&session->toClient);
+        *failed = true;
+        return false;
+    }
+    if (filtered) {
+        filterLine(session->line);
+    }
+    // Stuffed so that the client neither takes it for the end nor drops its ".".
+    const char* prefix = needsStuffing(session) ? "." : "";
+    if (queueLine(&session->toClient, prefix, session->line) < 0) {
+        *failed = true;
+        return false;
+    }
+    return endsBody(session);
+}
+
+// Relays body lines up to and including the "." line. Everything received is
+// sent before waiting for more, so no line is held back. False when a
+// connection failed.
 bool relayBody(Session* session, bool filtered) {
-    do {
-        if (!lineBuffered(&session->fromServer, LINE_BUFFER_SIZE) &&
-            flushLines(&session->toClient) < 0) {
+    bool failed = false;
+    bool ended = false;
+    while (!ended && !failed) {
+        if (!passPlainLines(session, filtered)) {
             return false;
         }
-        if (recvLine(&session->fromServer, session->line, LINE_BUFFER_SIZE) == nullptr) {
-            flushLines(&session->toClient);
-            return false;
+        if (!lineBuffered(&session->fromServer, LINE_BUFFER_SIZE)) {
+            if (flushLines(&session->toClient) < 0) {
+                return false;
+            }
+            // A line that has only begun is received whole, so that it can pass as it is.
+            if (receiveMore(&session->fromServer, LINE_BUFFER_SIZE)) {
+                continue;
+            }
         }
-        if (filtered) {
-            filterLine(session->line);
-        }
-        // Stuffed so that the client neither takes it for the end nor drops its ".".
-        const char* prefix = needsStuffing(session) ? "." : "";
-        if (queueLine(&session->toClient, prefix, session->line) < 0) {
-            return false;
-        }
-    } while (!endsBody(session));
-    return true;
+        ended = relayFramedLine(session, filtered, &failed);
+    }
+    return !failed;
 }
 
 // Forwards one permitted command and relays its whole response. False when a
