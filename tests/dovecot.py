@@ -12,7 +12,7 @@ import subprocess
 import tempfile
 import time
 
-from harness import free_port
+from harness import PORT_ATTEMPTS, free_port
 
 USER = "alice"
 PASSWORD = "secret"
@@ -81,27 +81,48 @@ class Dovecot:
     def __init__(self, messages):
         self.root = tempfile.mkdtemp(prefix="vossmarel-dovecot-")
         os.chmod(self.root, 0o755)
-        self.port = free_port()
+        self.config = os.path.join(self.root, "dovecot.conf")
+        uid, gid, _ = mail_owner()
+        with open(os.path.join(self.root, "passwd"), "w") as out:
+            out.write("%s:{PLAIN}%s\n" % (USER, PASSWORD))
+        self._fill_maildir(messages, uid, gid)
+        try:
+            self._start()
+            self._wait_until_listening()
+        except BaseException:
+            self.stop()
+            raise
+
+    def _start(self):
+        """Starts Dovecot on a free port. It binds before it returns, so a
+        port taken in the meantime fails the start, and it is tried again on
+        another."""
+        for _ in range(PORT_ATTEMPTS):
+            self.port = free_port()
+            self._write_config()
+            # A file, not a pipe: the daemon keeps what it inherits open.
+            with open(os.path.join(self.root, "start.log"), "w+") as output:
+                done = subprocess.run(["dovecot", "-c", self.config], stdout=output,
+                                      stderr=subprocess.STDOUT, timeout=30)
+                output.seek(0)
+                said = output.read()
+            if done.returncode == 0:
+                return
+            if "Address already in use" not in said:
+                raise RuntimeError("Dovecot did not start:\n" + said)
+        raise RuntimeError("Dovecot found no free port in %d attempts" % PORT_ATTEMPTS)
+
+    def _write_config(self):
         uid, gid, owner = mail_owner()
         if os.getuid() == 0:
             internal, group, login = "dovecot", "dovecot", "dovenull"
         else:
             internal = login = owner
             group = grp.getgrgid(os.getgid()).gr_name
-        self.config = os.path.join(self.root, "dovecot.conf")
         with open(self.config, "w") as out:
             out.write(CONFIG.format(root=self.root, port=self.port, uid=uid, gid=gid,
                                     internal_user=internal, internal_group=group,
                                     login_user=login))
-        with open(os.path.join(self.root, "passwd"), "w") as out:
-            out.write("%s:{PLAIN}%s\n" % (USER, PASSWORD))
-        self._fill_maildir(messages, uid, gid)
-        try:
-            subprocess.run(["dovecot", "-c", self.config], check=True, timeout=30)
-            self._wait_until_listening()
-        except BaseException:
-            self.stop()
-            raise
 
     def _fill_maildir(self, messages, uid, gid):
         home = os.path.join(self.root, "home")

@@ -45,10 +45,97 @@ def relay_environment():
     return environment
 
 
+# A relay whose chosen port another process took in the meantime ends with
+# this status; it is started again on another port, this many times at most.
+EXIT_NO_LISTENER = 7
+PORT_ATTEMPTS = 5
+
+
 def free_port():
+    """A port that was free a moment ago: only for a program that fails
+    clearly when it has been taken since, and is then started again."""
     with socket.socket() as probe:
         probe.bind(("127.0.0.1", 0))
         return probe.getsockname()[1]
+
+
+class HeldPort:
+    """A port on 127.0.0.1 held by a socket that is bound and never listens:
+    connections to it are refused and no other program takes it while it is
+    held. A listener with SO_REUSEADDR may bind beside it."""
+
+    def __init__(self):
+        self.sock = socket.socket()
+        self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        self.sock.bind(("127.0.0.1", 0))
+        self.port = self.sock.getsockname()[1]
+
+    def close(self):
+        self.sock.close()
+
+
+def listening_sockets(port):
+    """The descriptor links of the sockets listening on 127.0.0.1:port."""
+    with open("/proc/net/tcp") as table:
+        rows = [line.split() for line in table][1:]
+    return {"socket:[%s]" % row[9] for row in rows
+            if row[1] == "0100007F:%04X" % port and row[3] == "0A"}
+
+
+def holds_any(pid, links):
+    try:
+        return any(os.readlink("/proc/%d/fd/%s" % (pid, fd)) in links
+                   for fd in os.listdir("/proc/%d/fd" % pid))
+    except OSError:
+        return False
+
+
+def listener_owners(process):
+    """The processes that can hold the relay's listening socket: the relay
+    itself, or under wine the wineservers, which hold its programs' sockets."""
+    if not RUNNER:
+        return [process.pid]
+    owners = []
+    for entry in os.listdir("/proc"):
+        try:
+            with open("/proc/%s/cmdline" % entry, "rb") as cmdline:
+                if b"wineserver" in cmdline.read():
+                    owners.append(int(entry))
+        except (OSError, ValueError):
+            continue
+    return owners
+
+
+def wait_until_listening(process, port):
+    """True once process listens on port; False when it ended with
+    EXIT_NO_LISTENER because the port had been taken."""
+    deadline = time.monotonic() + TIMEOUT
+    while True:
+        status = process.poll()
+        if status == EXIT_NO_LISTENER:
+            return False
+        if status is not None:
+            raise AssertionError("the relay ended with status %d" % status)
+        links = listening_sockets(port)
+        if links and any(holds_any(pid, links) for pid in listener_owners(process)):
+            return True
+        if time.monotonic() > deadline:
+            raise AssertionError("the relay never listened on port %d" % port)
+        time.sleep(0.02)
+
+
+def start_listening(launch):
+    """Runs launch(port) on free ports until the process it starts listens:
+    (process, port). A port taken before the relay could bind it makes the
+    relay end with EXIT_NO_LISTENER, and it is started again on another."""
+    for _ in range(PORT_ATTEMPTS):
+        port = free_port()
+        process = launch(port)
+        if wait_until_listening(process, port):
+            return process, port
+        if process.stdout is not None:
+            process.stdout.close()
+    raise AssertionError("no free port in %d attempts" % PORT_ATTEMPTS)
 
 
 def process_status(pid, field):
@@ -76,14 +163,23 @@ class Relay:
     """A relay process listening on 127.0.0.1, with its console collected."""
 
     def __init__(self, remote_port, remote_host="127.0.0.1", port=None, descriptors=None):
-        self.port = port or free_port()
+        """Listens on port, or on a free port when port is None."""
+
+        def launch(local_port):
+            return subprocess.Popen(
+                relay_command(remote_host, str(remote_port), "127.0.0.1", str(local_port)),
+                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
+                env=relay_environment(), preexec_fn=descriptors and limit_descriptors(descriptors))
+
         self.output = bytearray()
         self.output_ended = False
         self.lock = threading.Condition()
-        self.process = subprocess.Popen(
-            relay_command(remote_host, str(remote_port), "127.0.0.1", str(self.port)),
-            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
-            env=relay_environment(), preexec_fn=descriptors and limit_descriptors(descriptors))
+        if port is None:
+            self.process, self.port = start_listening(launch)
+        else:
+            self.process, self.port = launch(port), port
+            if not wait_until_listening(self.process, port):
+                raise AssertionError("port %d was taken" % port)
         threading.Thread(target=self._collect, daemon=True).start()
         self.wait_for_output(BANNER)
 
@@ -210,19 +306,20 @@ class ScriptedServer:
     """A POP3 peer on loopback that runs one script per accepted connection."""
 
     def __init__(self):
-        self.port = 0
+        self.held = HeldPort()
+        self.port = self.held.port
         self.listen()
         self.thread = None
         self.failure = None
 
     def listen(self):
-        """Listens on the server's port, a free one the first time."""
+        """Listens on the server's port; between a close of the listener and
+        the next listen, the port stays held and connections are refused."""
         self.listener = socket.socket()
         self.listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
         self.listener.bind(("127.0.0.1", self.port))
         self.listener.listen(8)
         self.listener.settimeout(TIMEOUT)
-        self.port = self.listener.getsockname()[1]
 
     def serve(self, script):
         """Runs script(peer) on the next connection, in the background."""
@@ -267,6 +364,7 @@ class ScriptedServer:
 
     def close(self):
         self.listener.close()
+        self.held.close()
 
 
 class RelayTestCase(unittest.TestCase):

@@ -5,7 +5,7 @@ import socket
 import subprocess
 import unittest
 
-from harness import BANNER, USAGE, Relay, free_port, run_to_exit
+from harness import BANNER, USAGE, HeldPort, Relay, run_to_exit
 
 MESSAGES = {
     1: b"Error: Incorrect number of parameters.\n\n",
@@ -61,11 +61,13 @@ class CommandLineTest(unittest.TestCase):
 
     def test_a_restart_binds_again_right_after_a_session(self):
         # With the server down the relay closes the client first, which
-        # leaves the relay's own port waiting in TIME_WAIT.
-        down = free_port()
+        # leaves the relay's own port waiting in TIME_WAIT; that also keeps
+        # any other program from taking it before the restart.
+        down = HeldPort()
+        self.addCleanup(down.close)
         port = None
         for attempt in range(2):
-            relay = Relay(down, port=port)
+            relay = Relay(down.port, port=port)
             try:
                 client = relay.connect()
                 self.assertEqual(client.read_to_close(), b"-ERR Server not found\r\n")

@@ -5,8 +5,8 @@ import socket
 import subprocess
 import unittest
 
-from harness import BANNER, GREETING, RUNNER, TIMEOUT, Relay, ScriptedServer, free_port
-from harness import relay_command, relay_environment
+from harness import BANNER, GREETING, RUNNER, TIMEOUT, Relay, ScriptedServer
+from harness import relay_command, relay_environment, start_listening
 
 ANSWERS = [(b"USER alice", b"+OK user\r\n"), (b"PASS secret", b"+OK pass\r\n"),
            (b"QUIT", b"+OK bye\r\n")]
@@ -19,12 +19,15 @@ class ConsoleTest(unittest.TestCase):
 
     def start(self, shell_redirections, stdout):
         """The relay on a free port, started through a shell that applies the
-        redirections to its standard descriptors."""
-        port = free_port()
-        process = subprocess.Popen(
-            ["sh", "-c", 'exec "$@" ' + shell_redirections, "sh"]
-            + relay_command("127.0.0.1", str(self.server.port), "127.0.0.1", str(port)),
-            stdout=stdout, stderr=subprocess.DEVNULL, env=relay_environment())
+        redirections to its standard descriptors: (process, port)."""
+
+        def launch(port):
+            return subprocess.Popen(
+                ["sh", "-c", 'exec "$@" ' + shell_redirections, "sh"]
+                + relay_command("127.0.0.1", str(self.server.port), "127.0.0.1", str(port)),
+                stdout=stdout, stderr=subprocess.DEVNULL, env=relay_environment())
+
+        process, port = start_listening(launch)
         self.addCleanup(process.wait, TIMEOUT)
         self.addCleanup(process.kill)
         return process, port
@@ -70,9 +73,10 @@ class ConsoleTest(unittest.TestCase):
 
     @unittest.skipUnless(os.environ.get("VOSSMAREL_NO_DEVNULL"), "no build without /dev/null")
     def test_a_closed_descriptor_that_cannot_be_filled_stops_the_start(self):
+        # It ends before it listens, so the port is never used.
         done = subprocess.run(["sh", "-c", 'exec "$@" >&-', "sh",
                                os.environ["VOSSMAREL_NO_DEVNULL"], "127.0.0.1", "110",
-                               "127.0.0.1", str(free_port())],
+                               "127.0.0.1", "1110"],
                               capture_output=True, timeout=TIMEOUT)
         self.assertEqual(done.returncode, 8)
         self.assertEqual(done.stderr, b"Cannot open /dev/null for a closed standard descriptor\n")

@@ -122,7 +122,9 @@ class EndToEndTest(unittest.TestCase):
                       % (self.relay.port, dovecot.USER, dovecot.PASSWORD, home))
         os.chmod(rc, 0o600)
         environment = dict(os.environ, HOME=home, FETCHMAILHOME=home)
-        done = subprocess.run(["fetchmail", "-f", rc, "--nosyslog", "--all"], env=environment,
+        # Run as root, fetchmail would lock /var/run, shared with tests running beside this one.
+        done = subprocess.run(["fetchmail", "-f", rc, "--nosyslog", "--all",
+                               "--pidfile", os.path.join(home, "fetchmail.pid")], env=environment,
                               capture_output=True, timeout=TIMEOUT * 6)
         self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
         delivered = {}

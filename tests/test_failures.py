@@ -2,7 +2,7 @@
 
 import unittest
 
-from harness import GREETING, RUNNER, Relay, RelayTestCase, free_port
+from harness import GREETING, RUNNER, HeldPort, Relay, RelayTestCase
 
 
 class ServerFailureTest(RelayTestCase):
@@ -92,13 +92,17 @@ class ServerNotFoundTest(unittest.TestCase):
         finally:
             relay.stop()
 
+    def setUp(self):
+        self.down = HeldPort()
+        self.addCleanup(self.down.close)
+
     def test_a_server_that_is_down(self):
-        self.assert_each_client_told(Relay(free_port()), b"connect() err\n")
+        self.assert_each_client_told(Relay(self.down.port), b"connect() err\n")
 
     @unittest.skipIf(RUNNER, "descriptor limits are a POSIX matter")
     def test_a_server_socket_that_cannot_be_created(self):
         # Standard streams, the listener and the client's socket use them all.
-        self.assert_each_client_told(Relay(free_port(), descriptors=5), b"socket() err\n")
+        self.assert_each_client_told(Relay(self.down.port, descriptors=5), b"socket() err\n")
 
 
 if __name__ == "__main__":
