@@ -24,8 +24,7 @@ log_path = {root}/dovecot.log
 instance_name = vossmarel-test-{port}
 protocols = pop3
 listen = 127.0.0.1
-ssl = no
-disable_plaintext_auth = no
+{ssl}
 auth_mechanisms = plain
 mail_location = maildir:~/Maildir
 first_valid_uid = {uid}
@@ -48,6 +47,7 @@ service pop3-login {{
     address = 127.0.0.1
     port = {port}
   }}
+{tls_listener}
 }}
 service anvil {{
   chroot =
@@ -61,6 +61,23 @@ service stats {{
   }}
 }}
 """
+
+PLAIN = """\
+ssl = no
+disable_plaintext_auth = no"""
+
+# With TLS the plain listener serves only after STLS.
+TLS = """\
+ssl = required
+ssl_cert = <{certificate}
+ssl_key = <{key}"""
+
+TLS_LISTENER = """\
+  inet_listener pop3s {{
+    address = 127.0.0.1
+    port = {port}
+    ssl = yes
+  }}"""
 
 
 def available():
@@ -76,9 +93,13 @@ def mail_owner():
 
 
 class Dovecot:
-    """Serves the given messages (bytes with CR LF line ends) to USER."""
+    """Serves the given messages (bytes with CR LF line ends) to USER; with a
+    certificate (its file and its key's), only in TLS: on port after STLS,
+    and on tls_port from the first byte."""
 
-    def __init__(self, messages):
+    def __init__(self, messages, certificate=None):
+        self.certificate = certificate
+        self.tls_port = None
         self.root = tempfile.mkdtemp(prefix="vossmarel-dovecot-")
         os.chmod(self.root, 0o755)
         self.config = os.path.join(self.root, "dovecot.conf")
@@ -99,6 +120,8 @@ class Dovecot:
         another."""
         for _ in range(PORT_ATTEMPTS):
             self.port = free_port()
+            if self.certificate is not None:
+                self.tls_port = free_port()
             self._write_config()
             # A file, not a pipe: the daemon keeps what it inherits open.
             with open(os.path.join(self.root, "start.log"), "w+") as output:
@@ -119,10 +142,14 @@ class Dovecot:
         else:
             internal = login = owner
             group = grp.getgrgid(os.getgid()).gr_name
+        ssl, tls_listener = PLAIN, ""
+        if self.certificate is not None:
+            ssl = TLS.format(certificate=self.certificate[0], key=self.certificate[1])
+            tls_listener = TLS_LISTENER.format(port=self.tls_port)
         with open(self.config, "w") as out:
             out.write(CONFIG.format(root=self.root, port=self.port, uid=uid, gid=gid,
                                     internal_user=internal, internal_group=group,
-                                    login_user=login))
+                                    login_user=login, ssl=ssl, tls_listener=tls_listener))
 
     def _fill_maildir(self, messages, uid, gid):
         home = os.path.join(self.root, "home")

@@ -106,35 +106,37 @@ def listener_owners(process):
     return owners
 
 
-def wait_until_listening(process, port):
-    """True once process listens on port; False when it ended with
-    EXIT_NO_LISTENER because the port had been taken."""
+def wait_until_listening(process, port, owners=listener_owners):
+    """True once one of owners(process) listens on port; False when the
+    process ended first."""
     deadline = time.monotonic() + TIMEOUT
-    while True:
-        status = process.poll()
-        if status == EXIT_NO_LISTENER:
-            return False
-        if status is not None:
-            raise AssertionError("the relay ended with status %d" % status)
+    while process.poll() is None:
         links = listening_sockets(port)
-        if links and any(holds_any(pid, links) for pid in listener_owners(process)):
+        if links and any(holds_any(pid, links) for pid in owners(process)):
             return True
         if time.monotonic() > deadline:
-            raise AssertionError("the relay never listened on port %d" % port)
+            raise AssertionError("%s never listened on port %d" % (process.args, port))
         time.sleep(0.02)
+    return False
 
 
-def start_listening(launch):
+def relay_found_port_taken(process):
+    return process.returncode == EXIT_NO_LISTENER
+
+
+def start_listening(launch, port_taken=relay_found_port_taken, owners=listener_owners):
     """Runs launch(port) on free ports until the process it starts listens:
-    (process, port). A port taken before the relay could bind it makes the
-    relay end with EXIT_NO_LISTENER, and it is started again on another."""
+    (process, port). A port taken before the process could bind it ends the
+    process, port_taken(process) says so, and it is started on another."""
     for _ in range(PORT_ATTEMPTS):
         port = free_port()
         process = launch(port)
-        if wait_until_listening(process, port):
+        if wait_until_listening(process, port, owners):
             return process, port
         if process.stdout is not None:
             process.stdout.close()
+        if not port_taken(process):
+            raise AssertionError("%s ended with status %d" % (process.args, process.returncode))
     raise AssertionError("no free port in %d attempts" % PORT_ATTEMPTS)
 
 
@@ -179,7 +181,7 @@ class Relay:
         else:
             self.process, self.port = launch(port), port
             if not wait_until_listening(self.process, port):
-                raise AssertionError("port %d was taken" % port)
+                raise AssertionError("the relay ended with status %d" % self.process.returncode)
         threading.Thread(target=self._collect, daemon=True).start()
         self.wait_for_output(BANNER)
 

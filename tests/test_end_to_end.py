@@ -5,34 +5,16 @@ directly, but for the characters the filter defuses."""
 import os
 import poplib
 import shutil
-import subprocess
-import tempfile
 import unittest
 
 import dovecot
 import mailbox
-from harness import RUNNER, TIMEOUT, Relay
-
-# Lines through the relay can be longer than poplib's default limit.
-poplib._MAXLINE = 1 << 20
+from clients import expected_deliveries, fetch_with_fetchmail, login
+from harness import Relay
 
 MISSING = [name for name in ("dovecot", "fetchmail") if shutil.which(name) is None]
 if MISSING and os.environ.get("CI"):
     raise RuntimeError("missing in CI: " + ", ".join(MISSING))
-
-
-def login(port):
-    client = poplib.POP3("127.0.0.1", port, timeout=TIMEOUT * 4)
-    client.user(dovecot.USER)
-    client.pass_(dovecot.PASSWORD)
-    return client
-
-
-def unfold_subject(message):
-    for line in message.split(b"\n"):
-        if line.lower().startswith(b"subject:"):
-            return line.rstrip(b"\r")
-    return b""
 
 
 @unittest.skipIf("dovecot" in MISSING, "Dovecot (dovecot-pop3d) is not installed")
@@ -99,41 +81,9 @@ class EndToEndTest(unittest.TestCase):
 
     @unittest.skipIf("fetchmail" in MISSING, "fetchmail is not installed")
     def test_fetchmail_delivers_every_message_defused_and_otherwise_intact(self):
-        home = tempfile.mkdtemp(prefix="vossmarel-fetchmail-")
-        try:
-            delivered = self.fetch_with_fetchmail(home)
-        finally:
-            shutil.rmtree(home, ignore_errors=True)
-        expected = {}
-        for message in self.messages:
-            lines = message.split(b"\r\n")[:-1]
-            body = b"".join(line + b"\n" for line in mailbox.through_relay(lines))
-            expected[unfold_subject(message)] = body
-        self.assertEqual(sorted(delivered), sorted(expected))
-        for subject, body in expected.items():
-            self.assertEqual(delivered[subject], body, subject)
-
-    def fetch_with_fetchmail(self, home):
-        rc = os.path.join(home, "fetchmailrc")
-        with open(rc, "w") as out:
-            out.write("set no bouncemail\n"
-                      "poll 127.0.0.1 protocol pop3 port %d user \"%s\" password \"%s\"\n"
-                      "  sslproto '' keep no rewrite mda \"sh -c 'cat > %s/msg.$$'\"\n"
-                      % (self.relay.port, dovecot.USER, dovecot.PASSWORD, home))
-        os.chmod(rc, 0o600)
-        environment = dict(os.environ, HOME=home, FETCHMAILHOME=home)
-        # Run as root, fetchmail would lock /var/run, shared with tests running beside this one.
-        done = subprocess.run(["fetchmail", "-f", rc, "--nosyslog", "--all",
-                               "--pidfile", os.path.join(home, "fetchmail.pid")], env=environment,
-                              capture_output=True, timeout=TIMEOUT * 6)
-        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
-        delivered = {}
-        for name in os.listdir(home):
-            if name.startswith("msg."):
-                with open(os.path.join(home, name), "rb") as message:
-                    text = message.read()
-                delivered[unfold_subject(text)] = strip_received(text)
-        return delivered
+        (status, said), delivered = fetch_with_fetchmail(self.relay.port)
+        self.assertEqual(status, 0, said)
+        self.assertEqual(delivered, expected_deliveries(self.messages))
 
 
 @unittest.skipIf("dovecot" in MISSING, "Dovecot (dovecot-pop3d) is not installed")
@@ -170,16 +120,6 @@ class ForgedEndTest(unittest.TestCase):
         finally:
             after.quit()
         self.assertEqual(remaining, [uid.split()[1] for uid in uids[1:]])
-
-
-def strip_received(message):
-    """The message without the Received header that fetchmail puts on top."""
-    lines = message.split(b"\n")
-    assert lines[0].startswith(b"Received:"), lines[0]
-    rest = 1
-    while lines[rest][:1] in (b" ", b"\t"):
-        rest += 1
-    return b"\n".join(lines[rest:])
 
 
 if __name__ == "__main__":

@@ -1,9 +1,12 @@
 """The cross-built Windows programs as files: console programs for their
-machine that need no DLL beyond those every Windows has."""
+machine that need no DLL beyond those every Windows has; and the zip made
+for Windows, when VOSSMAREL_WINDOWS_ZIP names it."""
 
 import os
 import subprocess
+import tempfile
 import unittest
+import zipfile
 
 # What file(1) says of each machine's build, and the objdump that reads it.
 MACHINES = {
@@ -26,15 +29,31 @@ def imported_dlls(objdump, path):
 
 
 class WindowsFilesTest(unittest.TestCase):
+    def assert_windows_program(self, machine, path):
+        kind, objdump = MACHINES[machine]
+        described = subprocess.run(["file", "-b", path], capture_output=True, text=True,
+                                   check=True).stdout
+        self.assertTrue(described.startswith(kind), described)
+        self.assertEqual(imported_dlls(objdump, path), WINDOWS_DLLS)
+
+    @unittest.skipUnless(os.environ.get("VOSSMAREL_WINDOWS_FILES"), "no Windows build named")
     def test_each_build_is_a_console_program_that_needs_only_windows_dlls(self):
         self.assertIn("i686", [machine for machine, _ in builds()])
         for machine, path in builds():
             with self.subTest(machine=machine):
-                kind, objdump = MACHINES[machine]
-                described = subprocess.run(["file", "-b", path], capture_output=True, text=True,
-                                           check=True).stdout
-                self.assertTrue(described.startswith(kind), described)
-                self.assertEqual(imported_dlls(objdump, path), WINDOWS_DLLS)
+                self.assert_windows_program(machine, path)
+
+    @unittest.skipUnless(os.environ.get("VOSSMAREL_WINDOWS_ZIP"), "no zip named")
+    def test_the_zip_holds_the_32_bit_program_and_the_readme_as_windows_text(self):
+        with zipfile.ZipFile(os.environ["VOSSMAREL_WINDOWS_ZIP"]) as archive:
+            names = {os.path.basename(name): name for name in archive.namelist()}
+            self.assertEqual(sorted(names), ["README.txt", "vossmarel.exe"])
+            readme = archive.read(names["README.txt"])
+            with tempfile.TemporaryDirectory() as folder:
+                self.assert_windows_program("i686", archive.extract(names["vossmarel.exe"], folder))
+        self.assertIn(b"\r\n", readme)
+        self.assertNotIn(b"\n", readme.replace(b"\r\n", b""))
+        self.assertTrue(readme.startswith(b"# Vossmarel\r\n"))
 
 
 if __name__ == "__main__":
