@@ -57,13 +57,14 @@ bool passPlainLines(Session* session, bool filtered) {
     return passLines(&session->toClient, lines, length) >= 0;
 }
 
-// Relays one line as framing makes it. True when it was the "." line; sets
-// *failed when a connection failed.
-bool relayFramedLine(Session* session, bool filtered, bool* failed) {
+// What relaying one line as framing makes it came to.
+enum LineOutcome { LINE_PASSED, BODY_ENDED, CONNECTION_FAILED };
+
+LineOutcome relayFramedLine(Session* session, bool filtered) {
     if (recvLine(&session->fromServer, session->line, LINE_BUFFER_SIZE) == nullptr) {
+        // The lines that did arrive still reach the client.
         flushLines(&session->toClient);
-        *failed = true;
-        return false;
+        return CONNECTION_FAILED;
     }
     if (filtered) {
         filterLine(session->line);
@@ -71,19 +72,16 @@ bool relayFramedLine(Session* session, bool filtered, bool* failed) {
     // Stuffed so that the client neither takes it for the end nor drops its ".".
     const char* prefix = needsStuffing(session) ? "." : "";
     if (queueLine(&session->toClient, prefix, session->line) < 0) {
-        *failed = true;
-        return false;
+        return CONNECTION_FAILED;
     }
-    return endsBody(session);
+    return endsBody(session) ? BODY_ENDED : LINE_PASSED;
 }
 
 // Relays body lines up to and including the "." line. Everything received is
 // sent before waiting for more, so no line is held back. False when a
 // connection failed.
 bool relayBody(Session* session, bool filtered) {
-    bool failed = false;
-    bool ended = false;
-    while (!ended && !failed) {
+    for (;;) {
         if (!passPlainLines(session, filtered)) {
             return false;
         }
@@ -96,9 +94,11 @@ bool relayBody(Session* session, bool filtered) {
                 continue;
             }
         }
-        ended = relayFramedLine(session, filtered, &failed);
+        LineOutcome outcome = relayFramedLine(session, filtered);
+        if (outcome != LINE_PASSED) {
+            return outcome == BODY_ENDED;
+        }
     }
-    return !failed;
 }
 
 // Forwards one permitted command and relays its whole response. False when a
