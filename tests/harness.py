@@ -140,6 +140,12 @@ def start_listening(launch, port_taken=relay_found_port_taken, owners=listener_o
     raise AssertionError("no free port in %d attempts" % PORT_ATTEMPTS)
 
 
+def client_connection(port):
+    """A client connection to a relay on 127.0.0.1:port. It is made only once
+    the relay is seen listening, so a refusal is a failure, not a wait."""
+    return Peer(socket.create_connection(("127.0.0.1", port), timeout=TIMEOUT))
+
+
 def process_status(pid, field):
     """A number from /proc/PID/status: a size in KiB, or a count."""
     with open("/proc/%d/status" % pid) as status:
@@ -211,21 +217,8 @@ class Relay:
                 self.lock.wait(min(left, 0.2))
 
     def connect(self):
-        """A client connection, retried while the relay is still starting."""
-        return Relay.connect_to(self.port, self.alive)
-
-    @staticmethod
-    def connect_to(port, alive=lambda: True):
-        """A client connection to a relay on port, retried while it starts."""
-        deadline = time.monotonic() + TIMEOUT
-        while True:
-            try:
-                client = socket.create_connection(("127.0.0.1", port), timeout=TIMEOUT)
-                return Peer(client)
-            except ConnectionRefusedError:
-                if time.monotonic() > deadline or not alive():
-                    raise
-                time.sleep(0.05)
+        """A client connection to the relay."""
+        return client_connection(self.port)
 
     def client_sending(self, command):
         """A client that has read the greeting and sent command."""

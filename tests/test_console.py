@@ -5,7 +5,7 @@ import socket
 import subprocess
 import unittest
 
-from harness import BANNER, GREETING, RUNNER, TIMEOUT, Relay, ScriptedServer
+from harness import BANNER, GREETING, RUNNER, TIMEOUT, ScriptedServer, client_connection
 from harness import relay_command, relay_environment, start_listening
 
 ANSWERS = [(b"USER alice", b"+OK user\r\n"), (b"PASS secret", b"+OK pass\r\n"),
@@ -43,7 +43,7 @@ class ConsoleTest(unittest.TestCase):
             peer.read_to_close()
 
         self.server.serve(script)
-        client = Relay.connect_to(port)
+        client = client_connection(port)
         for command, _ in ANSWERS:
             client.send_line(command)
         # The relay ends the session when the client's input ends.
