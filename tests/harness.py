@@ -181,6 +181,7 @@ class Relay:
 
         self.output = bytearray()
         self.output_ended = False
+        self.connections = 0
         self.lock = threading.Condition()
         if port is None:
             self.process, self.port = start_listening(launch)
@@ -217,8 +218,19 @@ class Relay:
                 self.lock.wait(min(left, 0.2))
 
     def connect(self):
-        """A client connection to the relay."""
+        """A client connection to the relay, counted: the relay serves
+        connections in the order they were made, one at a time."""
+        self.connections += 1
         return client_connection(self.port)
+
+    def wait_for_session(self, index):
+        """Waits until session index (from 0) has begun; returns where its
+        console output starts."""
+        announcement = b"New Connection\n"
+        end = 0
+        for _ in range(index + 1):
+            end = self.wait_for_output(announcement, end)
+        return end - len(announcement)
 
     def client_sending(self, command):
         """A client that has read the greeting and sent command."""
@@ -377,16 +389,15 @@ class RelayTestCase(unittest.TestCase):
         cls.server.close()
 
     def setUp(self):
-        self.mark = len(self.relay.output)
+        self.first_session = self.relay.connections
 
     def tearDown(self):
         self.assertTrue(self.relay.alive(), "the relay died")
 
     def trace_until(self, text):
-        """This test's console output up to the end of text. Sessions run one
-        at a time, so what the previous test's session printed late all comes
-        before this test's first "New Connection"."""
-        announcement = b"New Connection\n"
-        start = self.relay.wait_for_output(announcement, self.mark) - len(announcement)
+        """This test's console output, from its first session's "New Connection"
+        to the end of text. What an earlier test's session prints late may still
+        be on its way, so the start is found by counting sessions, not bytes."""
+        start = self.relay.wait_for_session(self.first_session)
         end = self.relay.wait_for_output(text, start)
         return bytes(self.relay.output[start:end])
